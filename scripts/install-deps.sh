@@ -1,0 +1,33 @@
+#!/bin/bash
+# Installs, as root on Debian 12, every package the build, the program and its tests need.
+# Packages already present are left alone, so a second run costs a few seconds.
+set -euo pipefail
+
+packages=(
+    # build
+    cmake ninja-build g++ pkg-config clang-format
+    # Qt 6 and the libraries the program links
+    qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
+    # run time: icons and fonts for the widgets
+    adwaita-icon-theme fonts-dejavu-core qt6-gtk-platformtheme
+    # tests and benchmarks
+    libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth imagemagick x11-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    if [[ $(id -u) -ne 0 ]]; then
+        echo "Run as root to install missing packages" >&2
+        exit 1
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,3 @@
+#include "TfrmWIA.h"
+
+TfrmWIA::TfrmWIA(QWidget* parent) : QDialog(parent) {}

@@ -1,0 +1,3 @@
+#include "TfrmCreateAlbumEXE.h"
+
+TfrmCreateAlbumEXE::TfrmCreateAlbumEXE(QWidget* parent) : QDialog(parent) {}

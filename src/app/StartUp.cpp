@@ -1,0 +1,65 @@
+#include "StartUp.h"
+
+#include "AppMessageFilter.h"
+#include "DriveRequestEvent.h"
+#include "SingleInstance.h"
+#include "TfrmMain.h"
+#include "TfrmSplash.h"
+#include "uLanguage.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+namespace {
+constexpr int kSplashSeconds = 2;
+}
+
+QString driveArgument(const QStringList& arguments)
+{
+    if (arguments.size() < 2 || arguments.at(1).isEmpty())
+        return QString();
+    return QFileInfo(arguments.at(1)).absoluteFilePath();
+}
+
+int runFotodesk(int& argc, char** argv)
+{
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("velko-fotodesk"));
+    app.setOrganizationName(QStringLiteral("Velkorp"));
+    QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    const QString drive = driveArgument(app.arguments());
+
+    SingleInstance instance;
+    if (instance.start() == SingleInstance::Role::Second &&
+        instance.sendToFirst(DriveRequest{drive, true}))
+        return 0;
+
+    TfrmSplash splash;
+    splash.open(kSplashSeconds);
+    LoadLanguage();
+
+    TfrmMain frmMain;
+    frmMain.createLongLivedWindows();
+    splash.closeSplash();
+
+    AppMessageFilter hook(
+        [&frmMain](QObject* target, QEvent* event) { return frmMain.AppMessage(target, event); });
+    app.installEventFilter(&hook);
+
+    QObject::connect(&instance, &SingleInstance::activationRequested, &frmMain,
+                     &TfrmMain::bringToFront);
+    QObject::connect(&instance, &SingleInstance::requestReceived, &app,
+                     [&app](const DriveRequest& request) {
+                         if (!request.drivePath.isEmpty())
+                             QCoreApplication::postEvent(
+                                 &app, new DriveRequestEvent(request.drivePath, true));
+                     });
+    if (!drive.isEmpty())
+        QCoreApplication::postEvent(&app, new DriveRequestEvent(drive, false));
+    instance.setReady();
+
+    frmMain.showMaximized();
+    const int result = app.exec();
+    app.removeEventFilter(&hook);
+    return result;
+}

@@ -1,0 +1,637 @@
+#include "TfrmMain.h"
+
+#include "AppResources.h"
+#include "DriveRequestEvent.h"
+#include "LinkLabel.h"
+#include "MainWindowMetrics.h"
+#include "ProgramVersion.h"
+#include "TVelkoDirectoryTreeview.h"
+#include "TVelkoImageScroller.h"
+#include "TfrmCreateAlbumEXE.h"
+#include "TfrmEditPicture.h"
+#include "TfrmGetPhotos.h"
+#include "TfrmPics.h"
+#include "TfrmPrint.h"
+#include "TfrmUpload.h"
+#include "TfrmWIA.h"
+#include "uLanguage.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// Window text ids.
+enum : unsigned {
+    TextSelectFolder = 100,
+    TextSelectAll = 101,
+    TextDeselectAll = 102,
+    TextGetPhotos = 103,
+    TextSelectedPhotos = 104,
+    TextPrint = 105,
+    TextView = 107,
+    TextSlideshow = 108,
+    TextCreateViewFile = 109,
+    TextScreenSaver = 110,
+    TextDelete = 111,
+    TextDoubleClickToEdit = 112,
+    TextNoPhotosInFolder = 113,
+    TextHelp = 117,
+    TextEditActivePhoto = 118,
+    TextUpload = 119,
+    TextSnapshot = 120,
+    TextTwain = 800,
+};
+
+const QColor kWindowColor(208, 208, 208);
+const QColor kTopBandColor(237, 28, 36);
+const QColor kTopBandLineColor(102, 102, 102);
+const QColor kSplitterColor(213, 213, 213);
+const QColor kGridColor(232, 232, 232);
+const QColor kGridItemColor(244, 244, 244);
+const QColor kGridItemSelectedColor(164, 208, 255);
+const QColor kGridUnfocusedSelectedColor(153, 153, 153);
+
+constexpr int kMinimumWidth = 652;
+constexpr int kMinimumHeight = 460;
+constexpr int kTopBandHeight = 55;
+constexpr int kTopBandLineHeight = 4;
+constexpr int kLogoWidth = 178;
+constexpr int kTitleLeft = 192;
+constexpr int kBarHeight = 51;
+constexpr int kBarRightWidth = 165;
+constexpr int kLeftSpacerWidth = 10;
+constexpr int kBottomSpacerHeight = 10;
+constexpr int kTreeWidth = 208;
+constexpr int kTreeIndent = 19;
+constexpr int kSplitterWidth = 4;
+constexpr int kToolStripHeight = 30;
+constexpr int kGridSpacerHeight = 4;
+constexpr int kGridLeftSpacerWidth = 4;
+constexpr int kCommandColumnWidth = 153;
+constexpr int kButtonSize = 24;
+constexpr int kButtonLeft = 1;
+constexpr int kLabelLeft = 27;
+constexpr int kStatusPanel0Width = 560;
+constexpr int kStatusPanel1Width = 50;
+
+// Tops in the command column.
+constexpr int kViewTop = 0;
+constexpr int kSlideshowTop = 29;
+constexpr int kPrintTop = 58;
+constexpr int kCreateViewFileTop = 87;
+constexpr int kDeleteTop = 124;
+constexpr int kSeparatorTop = 164;
+constexpr int kEditTop = 171;
+constexpr int kDoubleClickHintTop = 194;
+constexpr int kSnapshotTop = 227;
+constexpr int kHelpTop = 261;
+
+void setBackground(QWidget* widget, const QColor& color)
+{
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QWidget* makePanel(QWidget* parent, const char* name, const QColor& color)
+{
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    setBackground(panel, color);
+    return panel;
+}
+
+QFrame* makeLine(QWidget* parent, const char* name)
+{
+    auto* line = new QFrame(parent);
+    line->setObjectName(QLatin1String(name));
+    line->setFrameShape(QFrame::NoFrame);
+    setBackground(line, Qt::black);
+    return line;
+}
+
+QLabel* makeStepNumber(QWidget* parent, const QString& number)
+{
+    auto* label = new QLabel(number, parent);
+    QFont bold = label->font();
+    bold.setBold(true);
+    bold.setPointSize(bold.pointSize() * 2);
+    label->setFont(bold);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent)
+{
+    initAppResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setFont(QFont(QStringLiteral("Tahoma"), 8));
+    setBackground(this, kWindowColor);
+    setMinimumSize(kMinimumWidth, kMinimumHeight);
+    setWindowIcon(QIcon(QStringLiteral(":/artwork/velko-fotodesk.png")));
+
+    auto* central = new QWidget(this);
+    auto* rows = new QVBoxLayout(central);
+    rows->setContentsMargins(0, 0, 0, 0);
+    rows->setSpacing(0);
+    buildTopBand(central);
+    buildInstructionBar(central);
+    rows->addWidget(pnTop);
+    rows->addWidget(pnBar);
+
+    auto* middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(0);
+    middle->addSpacing(kLeftSpacerWidth); // bvLeft
+    middle->addWidget(buildAlbums(central), 1);
+    middle->addWidget(buildCommandColumn(central));
+    rows->addLayout(middle, 1);
+    rows->addSpacing(kBottomSpacerHeight); // bvBottom
+    setCentralWidget(central);
+    buildStatusBar();
+
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::FormCreate()
+{
+    applyTexts();
+    applySizeLimits();
+    showMyDocuments();
+    createEditFrame();
+    setWindowTitle(captionFor(QLatin1String(kApplicationTitle), ProgramFileVersion()));
+    lblTitle->setText(QLatin1String(kApplicationTitle));
+    // No webcam list yet: the webcam command stays hidden.
+    placeWebcamCommand(false);
+}
+
+QString TfrmMain::captionFor(const QString& title, const QString& version)
+{
+    return title + QStringLiteral(" (v") + version + QLatin1Char(')');
+}
+
+void TfrmMain::applyTexts()
+{
+    cptSelectFolder->setText(GetText(TextSelectFolder));
+    btnSelectAll->setToolTip(GetText(TextSelectAll));
+    btnDeselectAll->setToolTip(GetText(TextDeselectAll));
+    btnGetPhotos->setToolTip(GetText(TextGetPhotos));
+    cptSelectedPhotos->setText(GetText(TextSelectedPhotos));
+    btnPrint->setToolTip(GetText(TextPrint));
+    btnUpload->setToolTip(GetText(TextUpload));
+    btnView->setToolTip(GetText(TextView));
+    btnSlideshow->setToolTip(GetText(TextSlideshow));
+    btnCreateViewFile->setToolTip(GetText(TextCreateViewFile));
+    btnScreenSaver->setToolTip(GetText(TextScreenSaver));
+    btnDelete->setToolTip(GetText(TextDelete));
+    VelkoImageScroller1->setNoItemsText(GetText(TextNoPhotosInFolder));
+    btnHelp->setToolTip(GetText(TextHelp) + QStringLiteral(" (F1)"));
+    lblFareDoppio->setText(GetText(TextDoubleClickToEdit));
+    btnTWAIN->setToolTip(GetText(TextTwain));
+    btnEdit->setToolTip(GetText(TextEditActivePhoto));
+    lblEdit->setText(GetText(TextEditActivePhoto));
+    btnSnapshot->setToolTip(GetText(TextSnapshot));
+    cptHelp->setText(GetText(TextHelp));
+    cptHelp->setToolTip(btnHelp->toolTip());
+
+    const std::pair<QToolButton*, LinkLabel*> links[] = {
+        {btnGetPhotos, cptGetPhotos},         {btnPrint, cptPrint},
+        {btnUpload, cptUpload},               {btnView, cptView},
+        {btnSlideshow, cptSlideShow},         {btnCreateViewFile, cptCreateViewFile},
+        {btnScreenSaver, cptScreenSaver},     {btnDelete, cptDelete},
+        {btnTWAIN, cptTWAIN},                 {btnSnapshot, cptSnapshot},
+    };
+    for (const auto& [button, label] : links)
+        label->setText(button->toolTip());
+    cptEdit->setText(btnEdit->toolTip());
+
+    // Labels beside the buttons are sized to their new texts.
+    placeCommand(btnView, cptView, kViewTop);
+    placeCommand(btnSlideshow, cptSlideShow, kSlideshowTop);
+    placeCommand(btnPrint, cptPrint, kPrintTop);
+    placeCommand(btnUpload, cptUpload, kCreateViewFileTop);
+    placeCommand(btnCreateViewFile, cptCreateViewFile, kCreateViewFileTop);
+    placeCommand(btnScreenSaver, cptScreenSaver, kCreateViewFileTop);
+    placeCommand(btnDelete, cptDelete, kDeleteTop);
+    placeCommand(btnEdit, lblEdit, kEditTop);
+    placeCommand(btnEdit, cptEdit, kEditTop);
+    placeCommand(btnSnapshot, cptSnapshot, kSnapshotTop);
+    placeCommand(btnHelp, cptHelp, kHelpTop);
+    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop,
+                               kCommandColumnWidth - kLabelLeft,
+                               lblFareDoppio->heightForWidth(kCommandColumnWidth - kLabelLeft));
+}
+
+int TfrmMain::treeMaximumWidth() const
+{
+    MainWindowMetrics metrics;
+    metrics.windowMinimumWidth = kMinimumWidth;
+    metrics.leftSpacerWidth = kLeftSpacerWidth;
+    metrics.splitterWidth = kSplitterWidth;
+    metrics.gridLeftSpacerWidth = kGridLeftSpacerWidth;
+    metrics.gridPadding = VelkoImageScroller1->padding();
+    metrics.gridSpacing = VelkoImageScroller1->spacing();
+    metrics.gridThumbSize = VelkoImageScroller1->thumbSize();
+    metrics.commandColumnWidth = kCommandColumnWidth;
+    metrics.verticalScrollBarWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    metrics.borderWidth = 1;
+    return maximumTreeWidth(metrics);
+}
+
+void TfrmMain::applySizeLimits()
+{
+    Splitter1->setChildrenCollapsible(false);
+    VelkoDirectoryTreeview1->setMinimumWidth(1);
+    VelkoDirectoryTreeview1->setMaximumWidth(treeMaximumWidth());
+    pnImageScroller->setMinimumWidth(1);
+}
+
+void TfrmMain::showMyDocuments()
+{
+    if (QTreeWidgetItem* root = VelkoDirectoryTreeview1->ShowRoot(0)) {
+        root->setExpanded(true);
+        QTreeWidgetItem* myDocuments = VelkoDirectoryTreeview1->SelectMyDocuments();
+        if (myDocuments)
+            myDocuments->setExpanded(true);
+        else
+            VelkoDirectoryTreeview1->setCurrentItem(root);
+    }
+}
+
+void TfrmMain::createEditFrame()
+{
+    frmEditPicture = new TfrmEditPicture(centralWidget());
+    frmEditPicture->setObjectName(QStringLiteral("frmEditPicture"));
+    frmEditPicture->setPalette(palette());
+    frmEditPicture->setFont(font());
+    frmEditPicture->hide();
+}
+
+void TfrmMain::placeWebcamCommand(bool visible)
+{
+    btnSnapshot->setVisible(visible);
+    cptSnapshot->setVisible(visible);
+    placeCommand(btnHelp, cptHelp, visible ? kHelpTop : kSnapshotTop);
+}
+
+void TfrmMain::buildTopBand(QWidget* parent)
+{
+    pnTop = makePanel(parent, "pnTop", kTopBandColor);
+    pnTop->setFixedHeight(kTopBandHeight);
+
+    pnLogo = makePanel(pnTop, "pnLogo", Qt::black);
+    pnLogo->setGeometry(0, 0, kLogoWidth, kTopBandHeight - kTopBandLineHeight);
+    pnLogo->setCursor(Qt::PointingHandCursor);
+    pnLogo->setToolTip(QStringLiteral("www.velkophotosite.example"));
+    imVelkoLogo = new QLabel(pnLogo);
+    imVelkoLogo->setObjectName(QStringLiteral("imVelkoLogo"));
+    imVelkoLogo->setPixmap(QPixmap(QStringLiteral(":/artwork/logo.png")));
+    imVelkoLogo->setGeometry(pnLogo->rect());
+    imVelkoLogo->setAlignment(Qt::AlignCenter);
+
+    lblTitle = new QLabel(pnTop);
+    lblTitle->setObjectName(QStringLiteral("lblTitle"));
+    QFont titleFont(QStringLiteral("Tahoma"));
+    titleFont.setPixelSize(24);
+    titleFont.setBold(true);
+    lblTitle->setFont(titleFont);
+    QPalette white = lblTitle->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    lblTitle->setPalette(white);
+    lblTitle->setGeometry(kTitleLeft, 0, 600, kTopBandHeight - kTopBandLineHeight);
+
+    pnTopBottom = makePanel(pnTop, "pnTopBottom", kTopBandLineColor);
+    auto* layout = new QVBoxLayout(pnTop);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addStretch(1);
+    pnTopBottom->setFixedHeight(kTopBandLineHeight);
+    layout->addWidget(pnTopBottom);
+}
+
+void TfrmMain::buildInstructionBar(QWidget* parent)
+{
+    pnBar = makePanel(parent, "pnBar", kWindowColor);
+    pnBar->setFixedHeight(kBarHeight);
+    auto* layout = new QHBoxLayout(pnBar);
+    layout->setContentsMargins(kLeftSpacerWidth, 6, 0, 4);
+    layout->setSpacing(6);
+
+    layout->addWidget(makeStepNumber(pnBar, QStringLiteral("1")));
+    cptSelectFolder = new QLabel(pnBar);
+    cptSelectFolder->setObjectName(QStringLiteral("cptSelectFolder"));
+    cptSelectFolder->setWordWrap(true);
+    cptSelectFolder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(cptSelectFolder, 1);
+
+    auto* right = new QWidget(pnBar);
+    right->setFixedWidth(kBarRightWidth);
+    auto* rightLayout = new QHBoxLayout(right);
+    rightLayout->setContentsMargins(0, 0, 0, 0);
+    rightLayout->setSpacing(6);
+    rightLayout->addWidget(makeStepNumber(right, QStringLiteral("2")));
+    cptSelectedPhotos = new QLabel(right);
+    cptSelectedPhotos->setObjectName(QStringLiteral("cptSelectedPhotos"));
+    cptSelectedPhotos->setWordWrap(true);
+    cptSelectedPhotos->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    rightLayout->addWidget(cptSelectedPhotos, 1);
+    layout->addWidget(right);
+}
+
+QWidget* TfrmMain::buildAlbums(QWidget* parent)
+{
+    pnAlbums = new QWidget(parent);
+    pnAlbums->setObjectName(QStringLiteral("pnAlbums"));
+    auto* layout = new QHBoxLayout(pnAlbums);
+    layout->setContentsMargins(0, 0, 0, 0);
+
+    Splitter1 = new QSplitter(Qt::Horizontal, pnAlbums);
+    Splitter1->setObjectName(QStringLiteral("Splitter1"));
+    Splitter1->setHandleWidth(kSplitterWidth);
+    Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
+                                 .arg(kSplitterColor.name()));
+
+    VelkoDirectoryTreeview1 = new TVelkoDirectoryTreeview(Splitter1);
+    VelkoDirectoryTreeview1->setObjectName(QStringLiteral("VelkoDirectoryTreeview1"));
+    VelkoDirectoryTreeview1->setIndentation(kTreeIndent);
+    QPalette white = VelkoDirectoryTreeview1->palette();
+    white.setColor(QPalette::Base, Qt::white);
+    VelkoDirectoryTreeview1->setPalette(white);
+    connect(VelkoDirectoryTreeview1, &TVelkoDirectoryTreeview::OnChange, this,
+            &TfrmMain::VelkoDirectoryTreeview1Change);
+    connect(VelkoDirectoryTreeview1, &TVelkoDirectoryTreeview::OnSelectedFolderMediaChanged,
+            this, &TfrmMain::VelkoDirectoryTreeview1SelectedFolderMediaChanged);
+
+    Splitter1->addWidget(VelkoDirectoryTreeview1);
+    Splitter1->addWidget(buildImageScroller(Splitter1));
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({kTreeWidth, 10000});
+    layout->addWidget(Splitter1);
+    return pnAlbums;
+}
+
+QWidget* TfrmMain::buildImageScroller(QWidget* parent)
+{
+    pnImageScroller = new QFrame(parent);
+    pnImageScroller->setObjectName(QStringLiteral("pnImageScroller"));
+    pnImageScroller->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setBackground(pnImageScroller, kGridColor);
+    auto* layout = new QVBoxLayout(pnImageScroller);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->setSpacing(0);
+
+    Panel2 = makePanel(pnImageScroller, "Panel2", kWindowColor);
+    Panel2->setFixedHeight(kToolStripHeight);
+    auto* strip = new QHBoxLayout(Panel2);
+    strip->setContentsMargins(3, 2, 3, 3);
+    strip->setSpacing(3);
+    btnGetPhotos = makeButton(Panel2, "btnGetPhotos", QStringLiteral("folder-download"));
+    cptGetPhotos = makeLink(Panel2, "cptGetPhotos");
+    btnSelectAll = makeButton(Panel2, "btnSelectAll", QStringLiteral("edit-select-all"));
+    btnDeselectAll = makeButton(Panel2, "btnDeselectAll", QStringLiteral("edit-clear"));
+    strip->addWidget(btnGetPhotos);
+    strip->addWidget(cptGetPhotos);
+    strip->addStretch(1);
+    strip->addWidget(btnSelectAll);
+    strip->addWidget(btnDeselectAll);
+    auto* stripLine = makeLine(Panel2, "Panel2Line");
+    stripLine->setFixedHeight(1);
+    stripLine->setGeometry(0, kToolStripHeight - 1, 4000, 1);
+
+    // Below the strip's height, so never seen: TWAIN is reached through Get photos.
+    btnTWAIN = makeButton(Panel2, "btnTWAIN", QStringLiteral("scanner"));
+    btnTWAIN->move(4, kToolStripHeight + 2);
+    cptTWAIN = makeLink(Panel2, "cptTWAIN");
+    cptTWAIN->move(30, kToolStripHeight + 2);
+
+    connect(btnSelectAll, &QToolButton::clicked, this, &TfrmMain::btnSelectAllClick);
+    connect(btnDeselectAll, &QToolButton::clicked, this, &TfrmMain::btnDeselectAllClick);
+    connectCommand(btnGetPhotos, cptGetPhotos, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnTWAIN, cptTWAIN, &TfrmMain::commandNotYetAvailable);
+
+    layout->addWidget(Panel2);
+    layout->addSpacing(kGridSpacerHeight); // pnSpacer
+
+    VelkoImageScroller1 = new TVelkoImageScroller(pnImageScroller);
+    VelkoImageScroller1->setObjectName(QStringLiteral("VelkoImageScroller1"));
+    setBackground(VelkoImageScroller1, kGridColor);
+    VelkoImageScroller1->setItemBGColor(kGridItemColor);
+    VelkoImageScroller1->setItemSelectedBGColor(kGridItemSelectedColor);
+    VelkoImageScroller1->setFocusedSelectedColor(Qt::red);
+    VelkoImageScroller1->setUnFocusedSelectedColor(kGridUnfocusedSelectedColor);
+    VelkoImageScroller1->setThumbSize(92);
+    VelkoImageScroller1->setItemBorderWidth(1);
+    VelkoImageScroller1->setPadding(6);
+    VelkoImageScroller1->setSpacing(12);
+    VelkoImageScroller1->setAllowSorting(true);
+    layout->addWidget(VelkoImageScroller1, 1);
+    return pnImageScroller;
+}
+
+QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
+{
+    pnButtons = makePanel(parent, "pnButtons", kWindowColor);
+    pnButtons->setFixedWidth(kCommandColumnWidth);
+
+    btnView = makeButton(pnButtons, "btnView", QStringLiteral("image-x-generic"));
+    cptView = makeLink(pnButtons, "cptView");
+    btnSlideshow = makeButton(pnButtons, "btnSlideshow", QStringLiteral("media-playback-start"));
+    cptSlideShow = makeLink(pnButtons, "cptSlideShow");
+    btnPrint = makeButton(pnButtons, "btnPrint", QStringLiteral("document-print"));
+    cptPrint = makeLink(pnButtons, "cptPrint");
+    btnUpload = makeButton(pnButtons, "btnUpload", QStringLiteral("network-server"));
+    cptUpload = makeLink(pnButtons, "cptUpload");
+    btnCreateViewFile = makeButton(pnButtons, "btnCreateViewFile",
+                                   QStringLiteral("video-display"));
+    cptCreateViewFile = makeLink(pnButtons, "cptCreateViewFile");
+    btnScreenSaver = makeButton(pnButtons, "btnScreenSaver", QStringLiteral("video-display"));
+    cptScreenSaver = makeLink(pnButtons, "cptScreenSaver");
+    btnDelete = makeButton(pnButtons, "btnDelete", QStringLiteral("edit-delete"));
+    cptDelete = makeLink(pnButtons, "cptDelete");
+    bvSeparator = makeLine(pnButtons, "bvSeparator");
+    bvSeparator->setGeometry(0, kSeparatorTop, kCommandColumnWidth, 1);
+    bvSeparator2 = makeLine(pnButtons, "bvSeparator2");
+    bvSeparator2->setGeometry(0, kSeparatorTop, kCommandColumnWidth, 1);
+    btnEdit = makeButton(pnButtons, "btnEdit", QStringLiteral("document-edit"));
+    lblEdit = makeLink(pnButtons, "lblEdit");
+    lblEdit->setPalette(palette());
+    QFont plain = lblEdit->font();
+    plain.setUnderline(false);
+    plain.setBold(true);
+    lblEdit->setFont(plain);
+    cptEdit = makeLink(pnButtons, "cptEdit");
+    lblFareDoppio = new QLabel(pnButtons);
+    lblFareDoppio->setObjectName(QStringLiteral("lblFareDoppio"));
+    lblFareDoppio->setWordWrap(true);
+    lblFareDoppio->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    btnSnapshot = makeButton(pnButtons, "btnSnapshot", QStringLiteral("camera-web"));
+    cptSnapshot = makeLink(pnButtons, "cptSnapshot");
+    btnHelp = makeButton(pnButtons, "btnHelp", QStringLiteral("help-browser"));
+    cptHelp = makeLink(pnButtons, "cptHelp");
+
+    for (QWidget* hidden : {static_cast<QWidget*>(btnUpload), static_cast<QWidget*>(cptUpload),
+                            static_cast<QWidget*>(btnScreenSaver),
+                            static_cast<QWidget*>(cptScreenSaver), static_cast<QWidget*>(cptEdit),
+                            static_cast<QWidget*>(bvSeparator2)})
+        hidden->hide();
+
+    const std::pair<QToolButton*, LinkLabel*> commands[] = {
+        {btnView, cptView},       {btnSlideshow, cptSlideShow},
+        {btnPrint, cptPrint},     {btnUpload, cptUpload},
+        {btnCreateViewFile, cptCreateViewFile},
+        {btnScreenSaver, cptScreenSaver},
+        {btnDelete, cptDelete},   {btnEdit, lblEdit},
+        {btnEdit, cptEdit},       {btnSnapshot, cptSnapshot},
+        {btnHelp, cptHelp},
+    };
+    for (const auto& [button, label] : commands)
+        connectCommand(button, label, &TfrmMain::commandNotYetAvailable);
+    return pnButtons;
+}
+
+void TfrmMain::buildStatusBar()
+{
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    bar->setSizeGripEnabled(true);
+    StatusPanel0 = new QLabel(bar);
+    StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
+    StatusPanel0->setFixedWidth(kStatusPanel0Width);
+    StatusPanel1 = new QLabel(bar);
+    StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
+    StatusPanel1->setFixedWidth(kStatusPanel1Width);
+    bar->addWidget(StatusPanel0);
+    bar->addWidget(StatusPanel1);
+    setStatusBar(bar);
+}
+
+QToolButton* TfrmMain::makeButton(QWidget* parent, const char* name, const QString& iconName)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setFixedSize(kButtonSize, kButtonSize);
+    button->setIconSize(QSize(16, 16));
+    button->setIcon(QIcon::fromTheme(iconName, style()->standardIcon(QStyle::SP_FileIcon)));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+LinkLabel* TfrmMain::makeLink(QWidget* parent, const char* name)
+{
+    auto* label = new LinkLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+void TfrmMain::placeCommand(QToolButton* button, QLabel* label, int top)
+{
+    const int width = kCommandColumnWidth - kLabelLeft;
+    label->setWordWrap(true);
+    const int height = std::max(label->heightForWidth(width), label->sizeHint().height());
+    button->move(kButtonLeft, top);
+    label->setGeometry(kLabelLeft, labelTopBesideButton(top, kButtonSize, height), width,
+                       height);
+}
+
+void TfrmMain::connectCommand(QToolButton* button, LinkLabel* label, void (TfrmMain::*command)())
+{
+    connect(button, &QToolButton::clicked, this, command);
+    connect(label, &LinkLabel::clicked, this, command);
+}
+
+void TfrmMain::VelkoDirectoryTreeview1Change(QTreeWidgetItem*)
+{
+    if (const ShellItemIdList* folder = VelkoDirectoryTreeview1->SelectedFolderId())
+        VelkoImageScroller1->SetFolder(*folder, false);
+}
+
+void TfrmMain::VelkoDirectoryTreeview1SelectedFolderMediaChanged()
+{
+    VelkoImageScroller1->Rescan();
+}
+
+void TfrmMain::btnSelectAllClick()
+{
+    VelkoImageScroller1->SetAllSelected(true);
+}
+
+void TfrmMain::btnDeselectAllClick()
+{
+    VelkoImageScroller1->SetAllSelected(false);
+}
+
+const LongLivedWindows& TfrmMain::createLongLivedWindows()
+{
+    mWindows.frmPics = new TfrmPics(this);
+    mWindows.frmPics->hide();
+    mWindows.frmGetPhotos = new TfrmGetPhotos(this);
+    mWindows.frmPrint = new TfrmPrint(this);
+    mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
+    mWindows.frmUpload = new TfrmUpload(this);
+    mWindows.frmWIA = new TfrmWIA(this);
+    return mWindows;
+}
+
+bool TfrmMain::AppMessage(QObject*, QEvent* event)
+{
+    if (event->type() == QEvent::Type(WM_DRIVE_REQUEST)) {
+        const auto* request = static_cast<DriveRequestEvent*>(event);
+        // Dropped silently while a modal window is open.
+        if (QApplication::activeModalWidget() == nullptr)
+            handleDriveRequest(request->drivePath(), request->fromSecondCopy());
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+        commandNotYetAvailable(); // the manual
+        return true;
+    }
+    return false;
+}
+
+void TfrmMain::handleDriveRequest(const QString& drivePath, bool fromSecondCopy)
+{
+    emit driveRequestTaken(drivePath, fromSecondCopy);
+}
+
+void TfrmMain::bringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    raise();
+    activateWindow();
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    // The edit frame covers the window; it has to be closed first.
+    if (frmEditPicture && frmEditPicture->isVisible()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (frmEditPicture)
+        frmEditPicture->setGeometry(centralWidget()->rect());
+}

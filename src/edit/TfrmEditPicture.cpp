@@ -1,0 +1,3 @@
+#include "TfrmEditPicture.h"
+
+TfrmEditPicture::TfrmEditPicture(QWidget* parent) : QWidget(parent) {}

@@ -1,0 +1,6 @@
+#include "ProgramVersion.h"
+
+QString ProgramFileVersion()
+{
+    return QStringLiteral(VELKO_FILE_VERSION).left(100);
+}

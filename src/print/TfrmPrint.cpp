@@ -1,0 +1,3 @@
+#include "TfrmPrint.h"
+
+TfrmPrint::TfrmPrint(QWidget* parent) : QDialog(parent) {}

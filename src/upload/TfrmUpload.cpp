@@ -1,0 +1,3 @@
+#include "TfrmUpload.h"
+
+TfrmUpload::TfrmUpload(QWidget* parent) : QDialog(parent) {}

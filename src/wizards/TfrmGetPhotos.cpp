@@ -1,0 +1,3 @@
+#include "TfrmGetPhotos.h"
+
+TfrmGetPhotos::TfrmGetPhotos(QWidget* parent) : QDialog(parent) {}

@@ -1,0 +1,3 @@
+#include "TfrmPics.h"
+
+TfrmPics::TfrmPics(QWidget* parent) : QWidget(parent) {}
