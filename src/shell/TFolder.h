@@ -1,0 +1,62 @@
+// The data behind one folder-tree node, and owning lists of such records.
+#pragma once
+
+#include "ShellChangeNotifier.h"
+#include "ShellItemIdList.h"
+#include "ShellNamespace.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+// One folder of the namespace as a tree node knows it: the folder to list its children
+// (absent when it cannot be bound), its absolute item-ID list, and whether its sub-folders
+// have been listed. While populated the folder is watched, so that sub-folders created,
+// removed or renamed inside it are reported even when nobody else looks at it.
+class TFolder
+{
+public:
+    TFolder(std::optional<ShellFolder> shellFolder, ShellItemIdList id);
+
+    const std::optional<ShellFolder>& shellFolder() const { return mShellFolder; }
+    const ShellItemIdList& id() const { return mId; }
+
+    bool populated() const { return mPopulated; }
+    void setPopulated(bool populated);
+    bool isWatched() const { return mWatch.isActive(); }
+
+private:
+    std::optional<ShellFolder> mShellFolder;
+    ShellItemIdList mId;
+    bool mPopulated = false;
+    ShellFolderWatch mWatch;
+};
+
+// An owning list of folder records. Records are handed out as stable raw pointers (the
+// tree's nodes point at them); removal is constant time so that a burst of removals
+// from a big tree stays linear.
+class TFolderList
+{
+public:
+    TFolder* add(std::unique_ptr<TFolder> folder);
+    void remove(const TFolder* folder);
+    void clear();
+
+    std::size_t size() const { return mFolders.size(); }
+    bool empty() const { return mFolders.empty(); }
+    bool contains(const TFolder* folder) const { return mIndex.contains(folder); }
+    // Whether a record's list compares equal to the given one (desktop comparison).
+    bool containsId(const ShellItemIdList& id) const;
+
+private:
+    std::vector<std::unique_ptr<TFolder>> mFolders;
+    std::unordered_map<const TFolder*, std::size_t> mIndex;
+};
+
+// The desktop folder, obtained once and shared by every tree.
+const ShellFolder& desktopShellFolder();
+
+// True when the two absolute lists name the same folder.
+bool sameFolderId(const ShellItemIdList& a, const ShellItemIdList& b);
