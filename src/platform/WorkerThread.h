@@ -1,0 +1,70 @@
+// Stands for the thread class the workers derive from: terminate flag, cancel flag, and the
+// synchronous messages to the owning window.
+#pragma once
+
+#include "WindowMessenger.h"
+
+#include <QThread>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+// One run of a worker. The window's thread creates it with the window's message handler,
+// start()s it and stop()s it; the worker's body is execute().
+//
+// Subclasses call stop() first thing in their destructor, so that execute() never runs on
+// members that are already gone.
+class WorkerThread
+{
+public:
+    explicit WorkerThread(WindowMessenger::Handler handler);
+    virtual ~WorkerThread();
+
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Starts execute() on a new thread. One run per object: once started or stopped, it does
+    // nothing.
+    void start(QThread::Priority priority = QThread::InheritPriority);
+    // Best effort on Linux.
+    void setPriority(QThread::Priority priority);
+
+    // Sets the terminate and cancel flags only: the worker ends by itself and may still send
+    // (a worker that reports its own end).
+    void requestStop();
+    // Sets the flags, releases a send in progress and waits for the worker's end. Never
+    // deadlocks with a worker waiting in send(). Safe to repeat; a worker calling it for
+    // itself does not wait.
+    void stop();
+
+    // True from start() until execute() has returned. Once false, everything the worker
+    // wrote is visible to the caller.
+    bool isRunning() const;
+    bool isTerminated() const { return mTerminated.load(); }
+
+    // For long library or system calls, which poll it: non-zero means stop now. The window
+    // may also raise and clear it by itself (a newer request aborts the current one).
+    std::atomic<int>& cancelFlag() { return *mCancel; }
+
+protected:
+    virtual void execute() = 0;
+
+    std::optional<qintptr> send(const WindowMessage& message) { return mMessenger.send(message); }
+    std::optional<qintptr> send(int id, qintptr wParam = 0, qintptr lParam = 0)
+    {
+        return mMessenger.send(id, wParam, lParam);
+    }
+
+private:
+    class Runner;
+
+    void runBody();
+
+    WindowMessenger mMessenger;
+    std::atomic<bool> mTerminated = false;
+    // Its own heap cell, handed out by address.
+    const std::unique_ptr<std::atomic<int>> mCancel;
+    std::atomic<bool> mEnded = false;
+    std::unique_ptr<QThread> mThread;
+};
