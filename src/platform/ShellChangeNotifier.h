@@ -10,7 +10,8 @@
 #include <memory>
 
 // The design's event numbers.
-enum ShellChangeEvent : quint32 {
+enum ShellChangeEvent : quint32
+{
     ShcneRenameItem = 0x1,
     ShcneCreate = 0x2,
     ShcneDelete = 0x4,
@@ -49,6 +50,10 @@ class ShellFolderWatch;
 // The process-wide notifier, on the GUI thread. It watches with inotify the folders that
 // someone holds a ShellFolderWatch for, polls the mount table for volumes coming and going,
 // and hands each event to every registration whose folder matches.
+// An event goes out once per list naming its path (ShellNamespace::idsOfPath), so a
+// receiver may see one change several times, and an announced write is also observed:
+// receivers must be idempotent. registerClient, deregisterClient, watchFolder and the
+// handles are GUI-thread only; announce, announcePath and instance() work from any thread.
 class ShellChangeNotifier : public QObject
 {
     Q_OBJECT
@@ -57,14 +62,22 @@ public:
 
     using Registration = quint32; // 0 means none
 
-    Registration registerClient(QObject* receiver, int messageNumber,
-                                const ShellItemIdList& folder, bool recursive, quint32 events);
+    // Recursive: the folder and everything below it; else the folder and its direct children.
+    // The registration keeps its folder watched, and ends by itself when the receiver is
+    // destroyed. 0 for no receiver or a message number outside QEvent::User..MaxUser.
+    // A rename between two folders reaches a registration that sees only one side as a
+    // removal or a creation.
+    Registration registerClient(QObject* receiver, int messageNumber, const ShellItemIdList& folder,
+                                bool recursive, quint32 events);
     void deregisterClient(Registration registration);
 
-    // Watches a folder for as long as the returned handle lives.
+    // Watches a folder for as long as the returned handle lives; handles for one folder share
+    // one watch. The root watches the desktop folder, My Documents the home folder, a volume
+    // its mount point; My Computer needs none (the mount table is always watched).
     ShellFolderWatch watchFolder(const ShellItemIdList& folder);
 
-    // The program announces its own writes; delivered like the events it observes.
+    // The program announces its own writes; delivered like the events it observes (lists
+    // with a path go out once per alias of that path).
     void announce(quint32 event, const ShellItemIdList& first,
                   const ShellItemIdList& second = ShellItemIdList());
     void announcePath(quint32 event, const QByteArray& path,
@@ -78,6 +91,7 @@ private:
     ~ShellChangeNotifier() override;
     friend class ShellFolderWatch;
     void releaseWatch(quint64 token);
+    static ShellChangeNotifier* existingInstance(); // null once the application has ended
 
     struct Private;
     std::unique_ptr<Private> d;

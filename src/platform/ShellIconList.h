@@ -9,7 +9,8 @@
 class ShellIconList
 {
 public:
-    enum Index : int {
+    enum Index : int
+    {
         Folder,
         FolderOpen,
         Home,

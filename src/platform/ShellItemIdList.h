@@ -7,7 +7,8 @@
 #include <optional>
 #include <vector>
 
-enum class ShellItemKind : quint8 {
+enum class ShellItemKind : quint8
+{
     VirtualFolder = 1, // an item of the virtual root; name is one of the ShellVirtualName values
     Volume = 2,        // a mounted volume under My Computer; name is its mount point
     Entry = 3,         // a file-system entry; name is the file name's raw bytes

@@ -1,0 +1,113 @@
+#include "ShellDirectory.h"
+
+#include "ShellNamespace.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+
+namespace {
+
+struct DirCloser
+{
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+using DirPtr = std::unique_ptr<DIR, DirCloser>;
+
+DirPtr openDirectory(const QByteArray& path, struct stat* st = nullptr)
+{
+    const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return DirPtr();
+    }
+    if (st && fstat(fd, st) != 0) {
+        close(fd);
+        return DirPtr();
+    }
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        close(fd);
+    }
+    return DirPtr(dir);
+}
+
+bool isDotOrDotDot(const char* name)
+{
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+bool entryIsFolder(DIR* dir, const dirent* entry)
+{
+    switch (entry->d_type) {
+    case DT_DIR:
+        return true;
+    case DT_LNK:
+    case DT_UNKNOWN: {
+        struct stat st = {};
+        return fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+namespace ShellDirectory {
+
+bool list(const QByteArray& path, unsigned flags,
+          const std::function<void(const QByteArray& name, bool isFolder)>& visit)
+{
+    const DirPtr dir = openDirectory(path);
+    if (!dir) {
+        return false;
+    }
+    const bool folders = flags & EnumFolders;
+    const bool nonFolders = flags & EnumNonFolders;
+    const bool hidden = flags & EnumIncludeHidden;
+    while (const dirent* entry = readdir(dir.get())) {
+        if (isDotOrDotDot(entry->d_name) || (entry->d_name[0] == '.' && !hidden)) {
+            continue;
+        }
+        if (!nonFolders && entry->d_type != DT_DIR && entry->d_type != DT_LNK &&
+            entry->d_type != DT_UNKNOWN) {
+            continue; // cannot be a folder: spare the stat
+        }
+        const bool folder = entryIsFolder(dir.get(), entry);
+        if (folder ? folders : nonFolders) {
+            visit(QByteArray(entry->d_name), folder);
+        }
+    }
+    return true;
+}
+
+bool hasSubFolders(const QByteArray& path)
+{
+    struct stat st = {};
+    const DirPtr dir = openDirectory(path, &st);
+    if (!dir) {
+        return false;
+    }
+    // A folder's link count is 2 + its sub-folders where the file system counts them;
+    // 1 means it does not.
+    if (st.st_nlink == 2) {
+        return false;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        if (entry->d_name[0] != '.' && entryIsFolder(dir.get(), entry)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isFolder(const QByteArray& path)
+{
+    struct stat st = {};
+    return stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+} // namespace ShellDirectory
