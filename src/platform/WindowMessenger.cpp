@@ -67,12 +67,10 @@ std::optional<qintptr> WindowMessenger::send(const WindowMessage& message)
     if (mReleased)
         return std::nullopt;
     mQueued.push_back(request);
-    lock.unlock();
-
-    const bool posted = QMetaObject::invokeMethod(mRelay.get(), "deliver", Qt::QueuedConnection);
-
-    lock.lock();
-    if (!posted && request->state == Request::State::Queued) {
+    // Posted under the lock: Qt allocates the wake-up here and frees it on the window's
+    // thread after deliver() has taken the lock, and only our lock orders the two for the
+    // race detector.
+    if (!QMetaObject::invokeMethod(mRelay.get(), "deliver", Qt::QueuedConnection)) {
         std::erase(mQueued, request);
         return std::nullopt;
     }

@@ -1,16 +1,33 @@
 #include "WorkerThread.h"
 
-class WorkerThread::Runner : public QThread
+#include <pthread.h>
+#include <sched.h>
+
+#include <system_error>
+
+// std::thread rather than QThread: its join is a pthread join, which the race detector
+// understands; QThread::wait() orders through Qt's own futexes, which it cannot see.
+
+namespace {
+
+thread_local const WorkerThread* tCurrentWorker = nullptr;
+
+bool isIdle(QThread::Priority priority)
 {
-public:
-    explicit Runner(WorkerThread& owner) : mOwner(owner) {}
+    return priority == QThread::IdlePriority;
+}
 
-protected:
-    void run() override { mOwner.runBody(); }
+void applyPriority(pthread_t thread, QThread::Priority priority)
+{
+    if (priority == QThread::InheritPriority)
+        return;
+    sched_param param{};
+    param.sched_priority = 0;
+    // Leaving the idle class needs privileges on Linux; a refusal leaves it idle.
+    (void)pthread_setschedparam(thread, isIdle(priority) ? SCHED_IDLE : SCHED_OTHER, &param);
+}
 
-private:
-    WorkerThread& mOwner;
-};
+} // namespace
 
 WorkerThread::WorkerThread(WindowMessenger::Handler handler)
     : mMessenger(std::move(handler)), mCancel(std::make_unique<std::atomic<int>>(0))
@@ -23,18 +40,34 @@ WorkerThread::~WorkerThread()
     stop();
 }
 
-void WorkerThread::start(QThread::Priority priority)
+bool WorkerThread::start(QThread::Priority priority)
 {
-    if (mThread || isTerminated())
-        return;
-    mThread = std::make_unique<Runner>(*this);
-    mThread->start(priority);
+    const std::lock_guard lock(mThreadMutex);
+    if (mStarted || isTerminated())
+        return false;
+    mIdle = isIdle(priority);
+    mStarted = true;
+    try {
+        mThread = std::thread([this, priority] { runBody(priority); });
+    } catch (const std::system_error&) {
+        mStarted = false;
+        return false;
+    }
+    return true;
 }
 
 void WorkerThread::setPriority(QThread::Priority priority)
 {
-    if (isRunning())
-        mThread->setPriority(priority);
+    if (isCurrentThread()) {
+        mIdle = isIdle(priority);
+        applyPriority(pthread_self(), priority);
+        return;
+    }
+    const std::lock_guard lock(mThreadMutex);
+    if (!mThread.joinable())
+        return;
+    mIdle = isIdle(priority);
+    applyPriority(mThread.native_handle(), priority);
 }
 
 void WorkerThread::requestStop()
@@ -47,28 +80,35 @@ void WorkerThread::stop()
 {
     requestStop();
     mMessenger.release();
-    if (!mThread || QThread::currentThread() == mThread.get())
+    if (isCurrentThread())
         return;
-    // An idle-priority worker could starve on a busy machine while we wait for it.
-    if (isRunning() && mThread->priority() == QThread::IdlePriority)
-        mThread->setPriority(QThread::HighPriority);
-    mThread->wait();
-    // QThread::wait() orders through Qt's own futexes, which the race detector cannot see;
-    // this load pairs with the store at the end of runBody().
-    (void)mEnded.load(std::memory_order_acquire);
+    const std::lock_guard lock(mThreadMutex);
+    if (!mThread.joinable())
+        return;
+    // An idle worker could starve on a busy machine while we wait for it.
+    if (mIdle)
+        applyPriority(mThread.native_handle(), QThread::HighPriority);
+    mThread.join();
 }
 
 bool WorkerThread::isRunning() const
 {
-    return mThread && !mEnded.load(std::memory_order_acquire);
+    return mStarted.load() && !mEnded.load();
 }
 
-void WorkerThread::runBody()
+bool WorkerThread::isCurrentThread() const
 {
+    return tCurrentWorker == this;
+}
+
+void WorkerThread::runBody(QThread::Priority priority)
+{
+    tCurrentWorker = this;
+    applyPriority(pthread_self(), priority);
     // An exception must not escape a thread; the worker simply ends.
     try {
         execute();
     } catch (...) {
     }
-    mEnded.store(true, std::memory_order_release);
+    mEnded.store(true);
 }

@@ -8,7 +8,9 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 // One run of a worker. The window's thread creates it with the window's message handler,
 // start()s it and stop()s it; the worker's body is execute().
@@ -24,18 +26,19 @@ public:
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // Starts execute() on a new thread. One run per object: once started or stopped, it does
-    // nothing.
-    void start(QThread::Priority priority = QThread::InheritPriority);
-    // Best effort on Linux.
+    // Starts execute() on a new thread. One run per object: once started or stopped it
+    // does nothing more. False when no thread was started.
+    bool start(QThread::Priority priority = QThread::InheritPriority);
+    // Idle maps to the idle scheduling class; anything else asks for the normal class,
+    // which an unprivileged process may be refused (best effort).
     void setPriority(QThread::Priority priority);
 
     // Sets the terminate and cancel flags only: the worker ends by itself and may still send
     // (a worker that reports its own end).
     void requestStop();
     // Sets the flags, releases a send in progress and waits for the worker's end. Never
-    // deadlocks with a worker waiting in send(). Safe to repeat; a worker calling it for
-    // itself does not wait.
+    // deadlocks with a worker waiting in send(). Safe to repeat and to call from any thread;
+    // called by the worker itself it does not wait.
     void stop();
 
     // True from start() until execute() has returned. Once false, everything the worker
@@ -57,14 +60,17 @@ protected:
     }
 
 private:
-    class Runner;
-
-    void runBody();
+    bool isCurrentThread() const;
+    void runBody(QThread::Priority priority);
 
     WindowMessenger mMessenger;
     std::atomic<bool> mTerminated = false;
     // Its own heap cell, handed out by address.
     const std::unique_ptr<std::atomic<int>> mCancel;
+    std::atomic<bool> mStarted = false;
     std::atomic<bool> mEnded = false;
-    std::unique_ptr<QThread> mThread;
+    std::atomic<bool> mIdle = false;
+    // Guards mThread: start, join and priority changes may come from different threads.
+    std::mutex mThreadMutex;
+    std::thread mThread;
 };

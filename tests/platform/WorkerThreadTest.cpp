@@ -4,6 +4,7 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <atomic>
 #include <memory>
@@ -195,22 +196,38 @@ TEST(WorkerThread, AnExceptionInTheBodyEndsTheWorkerQuietly)
     worker.stop();
 }
 
-TEST(WorkerThread, RunsAtTheRequestedPriorityAndStopsFromIdle)
+TEST(WorkerThread, RunsInTheIdleClassWhenAskedAndStopsFromIt)
 {
     Watchdog dog;
-    std::atomic<int> seen = -1;
+    std::atomic<int> policyAtStart = -1;
+    std::atomic<bool> lowered = false;
+    std::atomic<int> policyLater = -1;
     LambdaWorker worker(
         [&](LambdaWorker& w) {
-            seen = QThread::currentThread()->priority();
+            policyAtStart = sched_getscheduler(0);
+            while (!lowered)
+                std::this_thread::sleep_for(1ms);
+            policyLater = sched_getscheduler(0);
             while (!w.isTerminated())
                 std::this_thread::sleep_for(1ms);
         },
         [](const WindowMessage&) { return qintptr(0); });
-    worker.start(QThread::IdlePriority);
-    ASSERT_TRUE(pumpUntil([&] { return seen.load() != -1; }));
-    EXPECT_EQ(seen.load(), QThread::IdlePriority);
+    worker.start();
+    ASSERT_TRUE(pumpUntil([&] { return policyAtStart.load() != -1; }));
+    EXPECT_EQ(policyAtStart.load(), SCHED_OTHER);
+    worker.setPriority(QThread::IdlePriority);
+    lowered = true;
+    ASSERT_TRUE(pumpUntil([&] { return policyLater.load() != -1; }));
+    EXPECT_EQ(policyLater.load(), SCHED_IDLE);
     worker.stop();
     EXPECT_FALSE(worker.isRunning());
+
+    std::atomic<int> idlePolicy = -1;
+    LambdaWorker idle([&](LambdaWorker&) { idlePolicy = sched_getscheduler(0); },
+                      [](const WindowMessage&) { return qintptr(0); });
+    idle.start(QThread::IdlePriority);
+    idle.stop();
+    EXPECT_EQ(idlePolicy.load(), SCHED_IDLE);
 }
 
 TEST(WorkerThread, AStopStopsFromWithinTheWorkerWithoutWaitingForItself)
