@@ -2,8 +2,7 @@
 
 AppMessageFilter::AppMessageFilter(Handler handler, QObject* parent)
     : QObject(parent), mHandler(std::move(handler))
-{
-}
+{}
 
 bool AppMessageFilter::eventFilter(QObject* watched, QEvent* event)
 {

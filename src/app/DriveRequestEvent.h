@@ -12,8 +12,7 @@ public:
     DriveRequestEvent(QString drivePath, bool fromSecondCopy)
         : QEvent(QEvent::Type(WM_DRIVE_REQUEST)), mDrivePath(std::move(drivePath)),
           mFromSecondCopy(fromSecondCopy)
-    {
-    }
+    {}
 
     const QString& drivePath() const { return mDrivePath; }
     bool fromSecondCopy() const { return mFromSecondCopy; }

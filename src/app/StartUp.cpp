@@ -48,12 +48,11 @@ int runFotodesk(int& argc, char** argv)
 
     QObject::connect(&instance, &SingleInstance::activationRequested, &frmMain,
                      &TfrmMain::bringToFront);
-    QObject::connect(&instance, &SingleInstance::requestReceived, &app,
-                     [&app](const DriveRequest& request) {
-                         if (!request.drivePath.isEmpty())
-                             QCoreApplication::postEvent(
-                                 &app, new DriveRequestEvent(request.drivePath, true));
-                     });
+    QObject::connect(
+        &instance, &SingleInstance::requestReceived, &app, [&app](const DriveRequest& request) {
+            if (!request.drivePath.isEmpty())
+                QCoreApplication::postEvent(&app, new DriveRequestEvent(request.drivePath, true));
+        });
     if (!drive.isEmpty())
         QCoreApplication::postEvent(&app, new DriveRequestEvent(drive, false));
     instance.setReady();

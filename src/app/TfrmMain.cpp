@@ -32,7 +32,8 @@
 namespace {
 
 // Window text ids.
-enum : unsigned {
+enum : unsigned
+{
     TextSelectFolder = 100,
     TextSelectAll = 101,
     TextDeselectAll = 102,
@@ -211,11 +212,16 @@ void TfrmMain::applyTexts()
     cptHelp->setToolTip(btnHelp->toolTip());
 
     const std::pair<QToolButton*, LinkLabel*> links[] = {
-        {btnGetPhotos, cptGetPhotos},         {btnPrint, cptPrint},
-        {btnUpload, cptUpload},               {btnView, cptView},
-        {btnSlideshow, cptSlideShow},         {btnCreateViewFile, cptCreateViewFile},
-        {btnScreenSaver, cptScreenSaver},     {btnDelete, cptDelete},
-        {btnTWAIN, cptTWAIN},                 {btnSnapshot, cptSnapshot},
+        {btnGetPhotos, cptGetPhotos},
+        {btnPrint, cptPrint},
+        {btnUpload, cptUpload},
+        {btnView, cptView},
+        {btnSlideshow, cptSlideShow},
+        {btnCreateViewFile, cptCreateViewFile},
+        {btnScreenSaver, cptScreenSaver},
+        {btnDelete, cptDelete},
+        {btnTWAIN, cptTWAIN},
+        {btnSnapshot, cptSnapshot},
     };
     for (const auto& [button, label] : links)
         label->setText(button->toolTip());
@@ -233,8 +239,7 @@ void TfrmMain::applyTexts()
     placeCommand(btnEdit, cptEdit, kEditTop);
     placeCommand(btnSnapshot, cptSnapshot, kSnapshotTop);
     placeCommand(btnHelp, cptHelp, kHelpTop);
-    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop,
-                               kCommandColumnWidth - kLabelLeft,
+    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop, kCommandColumnWidth - kLabelLeft,
                                lblFareDoppio->heightForWidth(kCommandColumnWidth - kLabelLeft));
 }
 
@@ -363,8 +368,8 @@ QWidget* TfrmMain::buildAlbums(QWidget* parent)
     Splitter1 = new QSplitter(Qt::Horizontal, pnAlbums);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
     Splitter1->setHandleWidth(kSplitterWidth);
-    Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: %1; }")
-                                 .arg(kSplitterColor.name()));
+    Splitter1->setStyleSheet(
+        QStringLiteral("QSplitter::handle { background: %1; }").arg(kSplitterColor.name()));
 
     VelkoDirectoryTreeview1 = new TVelkoDirectoryTreeview(Splitter1);
     VelkoDirectoryTreeview1->setObjectName(QStringLiteral("VelkoDirectoryTreeview1"));
@@ -374,8 +379,8 @@ QWidget* TfrmMain::buildAlbums(QWidget* parent)
     VelkoDirectoryTreeview1->setPalette(white);
     connect(VelkoDirectoryTreeview1, &TVelkoDirectoryTreeview::OnChange, this,
             &TfrmMain::VelkoDirectoryTreeview1Change);
-    connect(VelkoDirectoryTreeview1, &TVelkoDirectoryTreeview::OnSelectedFolderMediaChanged,
-            this, &TfrmMain::VelkoDirectoryTreeview1SelectedFolderMediaChanged);
+    connect(VelkoDirectoryTreeview1, &TVelkoDirectoryTreeview::OnSelectedFolderMediaChanged, this,
+            &TfrmMain::VelkoDirectoryTreeview1SelectedFolderMediaChanged);
 
     Splitter1->addWidget(VelkoDirectoryTreeview1);
     Splitter1->addWidget(buildImageScroller(Splitter1));
@@ -457,8 +462,7 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
     cptPrint = makeLink(pnButtons, "cptPrint");
     btnUpload = makeButton(pnButtons, "btnUpload", QStringLiteral("network-server"));
     cptUpload = makeLink(pnButtons, "cptUpload");
-    btnCreateViewFile = makeButton(pnButtons, "btnCreateViewFile",
-                                   QStringLiteral("video-display"));
+    btnCreateViewFile = makeButton(pnButtons, "btnCreateViewFile", QStringLiteral("video-display"));
     cptCreateViewFile = makeLink(pnButtons, "cptCreateViewFile");
     btnScreenSaver = makeButton(pnButtons, "btnScreenSaver", QStringLiteral("video-display"));
     cptScreenSaver = makeLink(pnButtons, "cptScreenSaver");
@@ -485,19 +489,23 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
     btnHelp = makeButton(pnButtons, "btnHelp", QStringLiteral("help-browser"));
     cptHelp = makeLink(pnButtons, "cptHelp");
 
-    for (QWidget* hidden : {static_cast<QWidget*>(btnUpload), static_cast<QWidget*>(cptUpload),
-                            static_cast<QWidget*>(btnScreenSaver),
-                            static_cast<QWidget*>(cptScreenSaver), static_cast<QWidget*>(cptEdit),
-                            static_cast<QWidget*>(bvSeparator2)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(btnUpload), static_cast<QWidget*>(cptUpload),
+          static_cast<QWidget*>(btnScreenSaver), static_cast<QWidget*>(cptScreenSaver),
+          static_cast<QWidget*>(cptEdit), static_cast<QWidget*>(bvSeparator2)})
         hidden->hide();
 
     const std::pair<QToolButton*, LinkLabel*> commands[] = {
-        {btnView, cptView},       {btnSlideshow, cptSlideShow},
-        {btnPrint, cptPrint},     {btnUpload, cptUpload},
+        {btnView, cptView},
+        {btnSlideshow, cptSlideShow},
+        {btnPrint, cptPrint},
+        {btnUpload, cptUpload},
         {btnCreateViewFile, cptCreateViewFile},
         {btnScreenSaver, cptScreenSaver},
-        {btnDelete, cptDelete},   {btnEdit, lblEdit},
-        {btnEdit, cptEdit},       {btnSnapshot, cptSnapshot},
+        {btnDelete, cptDelete},
+        {btnEdit, lblEdit},
+        {btnEdit, cptEdit},
+        {btnSnapshot, cptSnapshot},
         {btnHelp, cptHelp},
     };
     for (const auto& [button, label] : commands)
@@ -546,8 +554,7 @@ void TfrmMain::placeCommand(QToolButton* button, QLabel* label, int top)
     label->setWordWrap(true);
     const int height = std::max(label->heightForWidth(width), label->sizeHint().height());
     button->move(kButtonLeft, top);
-    label->setGeometry(kLabelLeft, labelTopBesideButton(top, kButtonSize, height), width,
-                       height);
+    label->setGeometry(kLabelLeft, labelTopBesideButton(top, kButtonSize, height), width, height);
 }
 
 void TfrmMain::connectCommand(QToolButton* button, LinkLabel* label, void (TfrmMain::*command)())
@@ -558,7 +565,7 @@ void TfrmMain::connectCommand(QToolButton* button, LinkLabel* label, void (TfrmM
 
 void TfrmMain::VelkoDirectoryTreeview1Change(QTreeWidgetItem*)
 {
-    if (const ShellItemIdList* folder = VelkoDirectoryTreeview1->SelectedFolderId())
+    if (const std::optional<ShellItemIdList> folder = VelkoDirectoryTreeview1->SelectedFolderId())
         VelkoImageScroller1->SetFolder(*folder, false);
 }
 
@@ -598,8 +605,7 @@ bool TfrmMain::AppMessage(QObject*, QEvent* event)
             handleDriveRequest(request->drivePath(), request->fromSecondCopy());
         return true;
     }
-    if (event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
         commandNotYetAvailable(); // the manual
         return true;
     }

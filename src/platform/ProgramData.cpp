@@ -8,8 +8,7 @@ QString programDataFolder()
 {
     const QString exeDir = QCoreApplication::applicationDirPath();
     // An installed program lives in <prefix>/bin; its data in <prefix>/share/velko-fotodesk.
-    const QString installed =
-        QDir::cleanPath(exeDir + QStringLiteral("/../share/velko-fotodesk"));
+    const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/velko-fotodesk"));
     if (QFileInfo(exeDir).fileName() == QLatin1String("bin") && QFileInfo::exists(installed))
         return installed;
     return exeDir;

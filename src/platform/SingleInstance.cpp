@@ -23,8 +23,8 @@ QString defaultFolder()
         return QString::fromLocal8Bit(runtime);
     const QString own = QDir::tempPath() + QStringLiteral("/velko-fotodesk-%1").arg(getuid());
     QDir().mkpath(own);
-    QFile::setPermissions(own, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                   QFileDevice::ExeOwner);
+    QFile::setPermissions(own,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return own;
 }
 
@@ -141,8 +141,8 @@ void SingleInstance::acceptConnection()
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
             bool malformed = false;
-            const std::optional<DriveRequest> request = DriveRequestFrame::decode(*buffer,
-                                                                                 &malformed);
+            const std::optional<DriveRequest> request =
+                DriveRequestFrame::decode(*buffer, &malformed);
             if (malformed) {
                 socket->abort();
                 return;

@@ -38,7 +38,11 @@ class SingleInstance : public QObject
 {
     Q_OBJECT
 public:
-    enum class Role { First, Second };
+    enum class Role
+    {
+        First,
+        Second
+    };
 
     // `name` keeps tests apart from a real running copy; the folder defaults to
     // $XDG_RUNTIME_DIR (or a per-user folder in the temporary folder).

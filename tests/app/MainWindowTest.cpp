@@ -1,0 +1,305 @@
+#include "AppMessageFilter.h"
+#include "DriveRequestEvent.h"
+#include "LinkLabel.h"
+#include "ProgramVersion.h"
+#include "TVelkoDirectoryTreeview.h"
+#include "TVelkoImageScroller.h"
+#include "TestNamespace.h"
+#include "TfrmCreateAlbumEXE.h"
+#include "TfrmGetPhotos.h"
+#include "TfrmMain.h"
+#include "TfrmPics.h"
+#include "TfrmPrint.h"
+#include "TfrmSplash.h"
+#include "TfrmUpload.h"
+#include "TfrmWIA.h"
+#include "uLanguage.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        mNamespace = std::make_unique<TestNamespace>();
+        LoadLanguage();
+    }
+    void cleanup() { mNamespace.reset(); }
+
+    void textsComeFromTheTable_data();
+    void textsComeFromTheTable();
+    void englishTextsAsTheWindowShowsThem();
+    void layoutOfTheCommandColumn();
+    void sizeLimitsAndCaption();
+    void longLivedWindowsInStartUpOrder();
+    void driveRequestIsDroppedWhileAModalWindowIsOpen();
+    void f1IsHandledByTheHook();
+    void treeStartsAtMyDocumentsAndFeedsTheGrid();
+    void closingIsRefusedWhileEditing();
+    void splashStaysUpForItsMinimumTime();
+
+private:
+    template <class T> static T* child(const QWidget& window, const char* name)
+    {
+        T* found = window.findChild<T*>(QLatin1String(name));
+        if (!found)
+            qFatal("no child %s", name);
+        return found;
+    }
+
+    std::unique_ptr<TestNamespace> mNamespace;
+};
+
+void MainWindowTest::textsComeFromTheTable_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("language");
+    QTest::newRow("English") << QString() << int(LangEnglish);
+    QTest::newRow("Italian") << QStringLiteral("IT") << int(LangItalian);
+    QTest::newRow("French") << QStringLiteral("FR") << int(LangFrench);
+    QTest::newRow("German") << QStringLiteral("DE") << int(LangGerman);
+    QTest::newRow("Spanish") << QStringLiteral("ES") << int(LangSpanish);
+    QTest::newRow("Dutch") << QStringLiteral("NL") << int(LangDutch);
+}
+
+void MainWindowTest::textsComeFromTheTable()
+{
+    QFETCH(QString, code);
+    QFETCH(int, language);
+    mNamespace->setLanguageCode(code);
+    LoadLanguage();
+    QCOMPARE(int(CurrentLanguage()), language);
+
+    const TfrmMain window;
+    const auto text = [language](unsigned id) { return GetTextFor(id, unsigned(language)); };
+    QCOMPARE(child<QLabel>(window, "cptSelectFolder")->text(), text(100));
+    QCOMPARE(child<QToolButton>(window, "btnSelectAll")->toolTip(), text(101));
+    QCOMPARE(child<QToolButton>(window, "btnDeselectAll")->toolTip(), text(102));
+    QCOMPARE(child<QLabel>(window, "cptSelectedPhotos")->text(), text(104));
+    QCOMPARE(child<QToolButton>(window, "btnUpload")->toolTip(), text(119));
+    QCOMPARE(child<QToolButton>(window, "btnScreenSaver")->toolTip(), text(110));
+    QCOMPARE(child<QToolButton>(window, "btnTWAIN")->toolTip(), text(800));
+    QCOMPARE(child<QLabel>(window, "lblFareDoppio")->text(), text(112));
+    QCOMPARE(child<LinkLabel>(window, "lblEdit")->text(), text(118));
+    QCOMPARE(child<TVelkoImageScroller>(window, "VelkoImageScroller1")->noItemsText(), text(113));
+    QCOMPARE(child<QToolButton>(window, "btnHelp")->toolTip(), text(117) + QStringLiteral(" (F1)"));
+    QCOMPARE(child<LinkLabel>(window, "cptHelp")->text(), text(117));
+
+    // Each link label shows its button's hint.
+    const std::pair<const char*, unsigned> links[] = {
+        {"cptGetPhotos", 103}, {"cptPrint", 105},          {"cptView", 107},
+        {"cptSlideShow", 108}, {"cptCreateViewFile", 109}, {"cptDelete", 111},
+        {"cptSnapshot", 120},  {"cptUpload", 119},         {"cptScreenSaver", 110},
+    };
+    for (const auto& [name, id] : links) {
+        QVERIFY(!text(id).isEmpty());
+        QCOMPARE(child<LinkLabel>(window, name)->text(), text(id));
+    }
+}
+
+void MainWindowTest::englishTextsAsTheWindowShowsThem()
+{
+    const TfrmMain window;
+    QCOMPARE(child<LinkLabel>(window, "cptPrint")->text(), QStringLiteral("Print"));
+    QCOMPARE(child<QToolButton>(window, "btnHelp")->toolTip(), QStringLiteral("Help (F1)"));
+    QCOMPARE(child<LinkLabel>(window, "cptCreateViewFile")->text(),
+             QStringLiteral("Create photo viewer or\r\nscreensaver"));
+    QCOMPARE(child<TVelkoImageScroller>(window, "VelkoImageScroller1")->noItemsText(),
+             QStringLiteral("No photos in this folder"));
+}
+
+void MainWindowTest::layoutOfTheCommandColumn()
+{
+    TfrmMain window;
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    const std::pair<const char*, int> tops[] = {
+        {"btnView", 0},     {"btnSlideshow", 29}, {"btnPrint", 58}, {"btnCreateViewFile", 87},
+        {"btnDelete", 124}, {"btnEdit", 171},
+    };
+    for (const auto& [name, top] : tops) {
+        const auto* button = child<QToolButton>(window, name);
+        QCOMPARE(button->geometry(), QRect(1, top, 24, 24));
+        QVERIFY(button->isVisible());
+    }
+    QCOMPARE(child<QLabel>(window, "lblFareDoppio")->y(), 194);
+    QCOMPARE(child<QWidget>(window, "pnButtons")->width(), 153);
+
+    // No webcam: Help takes the webcam button's place.
+    QVERIFY(!child<QToolButton>(window, "btnSnapshot")->isVisible());
+    QVERIFY(!child<LinkLabel>(window, "cptSnapshot")->isVisible());
+    const auto* help = child<QToolButton>(window, "btnHelp");
+    QCOMPARE(help->y(), 227);
+    const auto* helpLabel = child<LinkLabel>(window, "cptHelp");
+    QCOMPARE(helpLabel->x(), 27);
+    QCOMPARE(helpLabel->geometry().center().y(), help->geometry().center().y());
+
+    for (const char* hidden :
+         {"btnUpload", "cptUpload", "btnScreenSaver", "cptScreenSaver", "cptEdit", "bvSeparator2"})
+        QVERIFY2(!child<QWidget>(window, hidden)->isVisible(), hidden);
+    QVERIFY(child<QWidget>(window, "bvSeparator")->isVisible());
+    QCOMPARE(child<QWidget>(window, "bvSeparator")->y(), 164);
+
+    // TWAIN lies below the tool strip and so is never seen.
+    const auto* strip = child<QWidget>(window, "Panel2");
+    QCOMPARE(strip->height(), 30);
+    QVERIFY(child<QToolButton>(window, "btnTWAIN")->y() >= strip->height());
+    QCOMPARE(child<QWidget>(window, "pnTop")->height(), 55);
+    QCOMPARE(child<QWidget>(window, "pnBar")->height(), 51);
+    QCOMPARE(child<QLabel>(window, "lblTitle")->x(), 192);
+}
+
+void MainWindowTest::sizeLimitsAndCaption()
+{
+    TfrmMain window;
+    QCOMPARE(window.minimumSize(), QSize(652, 460));
+    QCOMPARE(window.windowTitle(),
+             QStringLiteral("Velko Fotodesk (v") + ProgramFileVersion() + QStringLiteral(")"));
+    QVERIFY(!ProgramFileVersion().isEmpty());
+
+    const int limit = window.treeMaximumWidth();
+    QCOMPARE(window.directoryTree()->maximumWidth(), limit);
+    QCOMPARE(window.directoryTree()->minimumWidth(), 1);
+
+    // Dragged to its widest at the minimum window size, one thumbnail column still fits.
+    window.resize(window.minimumSize());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* splitter = child<QSplitter>(window, "Splitter1");
+    splitter->setSizes({10000, 1});
+    QCOMPARE(window.directoryTree()->width(), limit);
+    const auto* grid = window.imageScroller();
+    QVERIFY(grid->width() >= 2 * grid->padding() + 2 * grid->spacing() + grid->thumbSize());
+}
+
+void MainWindowTest::longLivedWindowsInStartUpOrder()
+{
+    TfrmMain window;
+    const LongLivedWindows& windows = window.createLongLivedWindows();
+    const QObject* created[] = {windows.frmPics,           windows.frmGetPhotos, windows.frmPrint,
+                                windows.frmCreateAlbumEXE, windows.frmUpload,    windows.frmWIA};
+    const char* classes[] = {"TfrmPics",           "TfrmGetPhotos", "TfrmPrint",
+                             "TfrmCreateAlbumEXE", "TfrmUpload",    "TfrmWIA"};
+    // Created in this order: each is a later child of the main window than the one before.
+    const QObjectList children = window.children();
+    qsizetype previous = -1;
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(created[i]);
+        QCOMPARE(created[i]->metaObject()->className(), classes[i]);
+        const qsizetype at = children.indexOf(const_cast<QObject*>(created[i]));
+        QVERIFY(at > previous);
+        previous = at;
+    }
+    QVERIFY(!windows.frmGetPhotos->isVisible());
+}
+
+void MainWindowTest::driveRequestIsDroppedWhileAModalWindowIsOpen()
+{
+    TfrmMain window;
+    AppMessageFilter hook(
+        [&window](QObject* target, QEvent* event) { return window.AppMessage(target, event); });
+    qApp->installEventFilter(&hook);
+    QSignalSpy taken(&window, &TfrmMain::driveRequestTaken);
+
+    QCoreApplication::postEvent(qApp, new DriveRequestEvent(QStringLiteral("/media/card"), true));
+    QTRY_COMPARE(taken.count(), 1);
+    QCOMPARE(taken.at(0).at(0).toString(), QStringLiteral("/media/card"));
+    QCOMPARE(taken.at(0).at(1).toBool(), true);
+
+    QDialog modal(&window);
+    QTimer::singleShot(0, [&] {
+        QCoreApplication::postEvent(qApp, new DriveRequestEvent(QStringLiteral("/mnt/x"), false));
+        QTimer::singleShot(100, &modal, &QDialog::accept);
+    });
+    modal.exec();
+    QCoreApplication::processEvents();
+    QCOMPARE(taken.count(), 1);
+    qApp->removeEventFilter(&hook);
+}
+
+void MainWindowTest::f1IsHandledByTheHook()
+{
+    TfrmMain window;
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QKeyEvent f2(QEvent::KeyPress, Qt::Key_F2, Qt::NoModifier);
+    QVERIFY(window.AppMessage(&window, &f1));
+    QVERIFY(!window.AppMessage(&window, &f2));
+    QEvent other(QEvent::Type(QEvent::User + 1));
+    QVERIFY(!window.AppMessage(&window, &other));
+}
+
+void MainWindowTest::treeStartsAtMyDocumentsAndFeedsTheGrid()
+{
+    TfrmMain window;
+    TVelkoDirectoryTreeview* tree = window.directoryTree();
+    QTreeWidgetItem* root = tree->RootNode();
+    QVERIFY(root);
+    QVERIFY(root->isExpanded());
+    QTreeWidgetItem* selected = tree->currentItem();
+    QVERIFY(selected);
+    QCOMPARE(selected->parent(), root);
+    QVERIFY(selected->isExpanded());
+
+    const ShellFolder& desktop = ShellNamespace::instance().desktopFolder();
+    const ShellItemIdList myDocuments = ShellNamespace::instance().myDocuments();
+    QVERIFY(window.imageScroller()->folder().has_value());
+    QCOMPARE(desktop.compareIds(*window.imageScroller()->folder(), myDocuments), 0);
+
+    // Choosing another folder hands it to the grid.
+    QTreeWidgetItem* pictures = nullptr;
+    for (int i = 0; i < selected->childCount(); ++i)
+        if (selected->child(i)->text(0) == QLatin1String("Pictures"))
+            pictures = selected->child(i);
+    QVERIFY(pictures);
+    tree->setCurrentItem(pictures);
+    const auto path = ShellNamespace::instance().pathOf(*window.imageScroller()->folder());
+    QVERIFY(path.has_value());
+    QCOMPARE(QFile::decodeName(*path), mNamespace->home() + QStringLiteral("/Pictures"));
+}
+
+void MainWindowTest::closingIsRefusedWhileEditing()
+{
+    TfrmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* frame = child<QWidget>(window, "frmEditPicture");
+    QVERIFY(!frame->isVisible());
+    frame->show();
+    QCOMPARE(frame->geometry(), window.centralWidget()->rect());
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    frame->hide();
+    QVERIFY(window.close());
+}
+
+void MainWindowTest::splashStaysUpForItsMinimumTime()
+{
+    TfrmSplash splash;
+    QElapsedTimer timer;
+    timer.start();
+    splash.open(1);
+    QVERIFY(splash.isVisible());
+    QCOMPARE(splash.size(), QSize(500, 373));
+    QCOMPARE(QGuiApplication::overrideCursor()->shape(), Qt::BusyCursor);
+    splash.closeSplash();
+    QVERIFY(timer.elapsed() >= 1000);
+    QVERIFY(!splash.isVisible());
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,207 @@
+// Two real processes: the program started a second time hands its drive to the first copy.
+#include "SingleInstance.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+class SingleInstanceTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "velko_single_instance_tests";
+        static char* argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv); // lives for the whole test program
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(mDir.isValid());
+        const QString root = mDir.path();
+        QDir(root).mkpath(QStringLiteral("home/Desktop"));
+        QDir(root).mkpath(QStringLiteral("etc"));
+        QDir(root).mkpath(QStringLiteral("config"));
+        QFile mounts(root + QStringLiteral("/mountinfo"));
+        ASSERT_TRUE(mounts.open(QIODevice::WriteOnly));
+        mounts.write("22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n");
+        mounts.close();
+
+        mEnvironment = QProcessEnvironment::systemEnvironment();
+        mEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        mEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root);
+        mEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"), root + QStringLiteral("/etc"));
+        mEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
+        mEnvironment.insert(QStringLiteral("VELKO_HOME"), root + QStringLiteral("/home"));
+        mEnvironment.insert(QStringLiteral("VELKO_DESKTOP_DIR"),
+                            root + QStringLiteral("/home/Desktop"));
+        mEnvironment.insert(QStringLiteral("VELKO_MOUNTINFO"), root + QStringLiteral("/mountinfo"));
+    }
+
+    void TearDown() override
+    {
+        for (auto& process : mProcesses) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    QProcess& startProgram(const QStringList& arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(mEnvironment);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->start(QStringLiteral(VELKO_PROGRAM), arguments);
+        EXPECT_TRUE(process->waitForStarted(5000));
+        mProcesses.push_back(std::move(process));
+        return *mProcesses.back();
+    }
+
+    QString socketPath() const { return mDir.path() + QStringLiteral("/velko-fotodesk.socket"); }
+
+    bool firstCopyListens(int timeoutMs) const
+    {
+        return waitFor(
+            [this] {
+                QLocalSocket probe;
+                probe.connectToServer(socketPath());
+                return probe.waitForConnected(200);
+            },
+            timeoutMs);
+    }
+
+    static bool exitsCleanly(QProcess& process, int timeoutMs)
+    {
+        const bool finished =
+            waitFor([&process] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+        return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    }
+
+    QTemporaryDir mDir;
+    QProcessEnvironment mEnvironment;
+    std::vector<std::unique_ptr<QProcess>> mProcesses;
+};
+
+} // namespace
+
+TEST_F(SingleInstanceTest, secondCopyHandsItsPathAndFlagToTheFirstAndEnds)
+{
+    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    ASSERT_EQ(first.start(), SingleInstance::Role::First);
+    first.setReady();
+    std::vector<DriveRequest> received;
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::requestReceived,
+                     [&received](const DriveRequest& request) { received.push_back(request); });
+    QObject::connect(&first, &SingleInstance::activationRequested,
+                     [&activations] { ++activations; });
+
+    QProcess& second = startProgram({QStringLiteral("/media/camera card")});
+    EXPECT_TRUE(exitsCleanly(second, 15000));
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].drivePath, QStringLiteral("/media/camera card"));
+    EXPECT_TRUE(received[0].fromSecondCopy);
+    EXPECT_EQ(activations, 1);
+
+    // Without an argument the first copy is only brought forward.
+    QProcess& third = startProgram({});
+    EXPECT_TRUE(exitsCleanly(third, 15000));
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_TRUE(received[1].drivePath.isEmpty());
+    EXPECT_EQ(activations, 2);
+}
+
+TEST_F(SingleInstanceTest, requestsWaitUntilTheFirstCopyIsReady)
+{
+    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    ASSERT_EQ(first.start(), SingleInstance::Role::First);
+    std::vector<DriveRequest> received;
+    QObject::connect(&first, &SingleInstance::requestReceived,
+                     [&received](const DriveRequest& request) { received.push_back(request); });
+
+    QProcess& second = startProgram({QStringLiteral("/mnt/dvd")});
+    EXPECT_TRUE(exitsCleanly(second, 15000));
+    EXPECT_TRUE(received.empty());
+    first.setReady();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].drivePath, QStringLiteral("/mnt/dvd"));
+}
+
+TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
+{
+    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    ASSERT_EQ(first.start(), SingleInstance::Role::First);
+    first.setReady();
+    int received = 0;
+    QObject::connect(&first, &SingleInstance::requestReceived, [&received] { ++received; });
+
+    QLocalSocket rogue;
+    rogue.connectToServer(first.socketPath());
+    ASSERT_TRUE(rogue.waitForConnected(2000));
+    rogue.write(QByteArray(64, '\xff'));
+    rogue.flush();
+    EXPECT_TRUE(
+        waitFor([&rogue] { return rogue.state() == QLocalSocket::UnconnectedState; }, 5000));
+    EXPECT_EQ(received, 0);
+
+    SingleInstance second(QStringLiteral("velko-fotodesk"), mDir.path());
+    ASSERT_EQ(second.start(), SingleInstance::Role::Second);
+    bool sent = false;
+    QThread* sender = QThread::create([&] {
+        sent = second.sendToFirst({QStringLiteral("/x"), true});
+    });
+    sender->start();
+    EXPECT_TRUE(waitFor([sender] { return sender->isFinished(); }, 10000));
+    sender->wait();
+    delete sender;
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(received, 1);
+}
+
+TEST_F(SingleInstanceTest, realFirstCopyTakesRequestsAndAKilledOneIsReplaced)
+{
+    QProcess& first = startProgram({});
+    ASSERT_TRUE(firstCopyListens(15000));
+
+    QProcess& second = startProgram({QStringLiteral("/media/card")});
+    EXPECT_TRUE(exitsCleanly(second, 15000));
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    // A killed first copy leaves its socket and lock file behind.
+    first.kill();
+    first.waitForFinished(5000);
+    ASSERT_TRUE(QFile::exists(socketPath()));
+    EXPECT_FALSE(firstCopyListens(300));
+
+    QProcess& replacement = startProgram({});
+    ASSERT_TRUE(firstCopyListens(15000));
+    EXPECT_EQ(replacement.state(), QProcess::Running);
+    QProcess& another = startProgram({QStringLiteral("/media/card")});
+    EXPECT_TRUE(exitsCleanly(another, 15000));
+    EXPECT_EQ(replacement.state(), QProcess::Running);
+}
