@@ -74,6 +74,7 @@ void WorkerThread::requestStop()
 {
     mTerminated.store(true);
     mCancel->store(1);
+    wakeUp();
 }
 
 void WorkerThread::stop()

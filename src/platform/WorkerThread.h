@@ -37,8 +37,9 @@ public:
     // (a worker that reports its own end).
     void requestStop();
     // Sets the flags, releases a send in progress and waits for the worker's end. Never
-    // deadlocks with a worker waiting in send(). Safe to repeat and to call from any thread;
-    // called by the worker itself it does not wait.
+    // deadlocks with a worker waiting in send(), not even when called from inside the
+    // handler of that very send (the send then returns std::nullopt). Safe to repeat and to
+    // call from any thread; called by the worker itself it does not wait.
     void stop();
 
     // True from start() until execute() has returned. Once false, everything the worker
@@ -52,6 +53,9 @@ public:
 
 protected:
     virtual void execute() = 0;
+    // Called once the flags are set, on the stopping thread: a worker that sleeps on its own
+    // condition or event without a time-out wakes it here.
+    virtual void wakeUp() {}
 
     std::optional<qintptr> send(const WindowMessage& message) { return mMessenger.send(message); }
     std::optional<qintptr> send(int id, qintptr wParam = 0, qintptr lParam = 0)

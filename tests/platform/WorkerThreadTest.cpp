@@ -162,6 +162,47 @@ TEST(WorkerThread, TheCancelFlagStopsALongCallAndTheWorkerEnds)
     EXPECT_TRUE(stoppedByFlag);
 }
 
+// Waits for requests on its own condition without a time-out, as the edit engine's worker
+// waits on its event.
+class RequestWorker : public WorkerThread
+{
+public:
+    RequestWorker() : WorkerThread([](const WindowMessage&) { return qintptr(0); }) {}
+    ~RequestWorker() override { stop(); }
+
+    std::atomic<bool> waiting = false;
+
+protected:
+    void execute() override
+    {
+        std::unique_lock lock(mMutex);
+        while (!isTerminated()) {
+            waiting = true;
+            mWake.wait(lock);
+        }
+    }
+    void wakeUp() override
+    {
+        const std::lock_guard lock(mMutex);
+        mWake.notify_all();
+    }
+
+private:
+    std::mutex mMutex;
+    std::condition_variable mWake;
+};
+
+TEST(WorkerThread, StopWakesAWorkerThatSleepsOnItsOwnCondition)
+{
+    Watchdog dog;
+    RequestWorker worker;
+    worker.start();
+    while (!worker.waiting)
+        std::this_thread::sleep_for(1ms);
+    worker.stop();
+    EXPECT_FALSE(worker.isRunning());
+}
+
 TEST(WorkerThread, RequestStopLetsTheWorkerReportItsOwnEnd)
 {
     Watchdog dog;
