@@ -114,6 +114,22 @@ TEST(WorkerThread, StopFromAnotherThreadLetsTheRunningHandlerFinishWithItsResult
     EXPECT_EQ(job.result, 42);
 }
 
+TEST(WorkerThread, StopFromInsideTheHandlerOfItsOwnSendDoesNotDeadlock)
+{
+    Watchdog dog;
+    SendOnce job;
+    std::unique_ptr<LambdaWorker> worker;
+    bool stoppedInside = false;
+    worker = std::make_unique<LambdaWorker>(job.body(), [&](const WindowMessage&) {
+        worker->stop();
+        stoppedInside = !worker->isRunning();
+        return qintptr(7);
+    });
+    worker->start();
+    ASSERT_TRUE(pumpUntil([&] { return stoppedInside; }));
+    EXPECT_EQ(job.result, std::nullopt);
+}
+
 TEST(WorkerThread, StopOfAnIdleOrUnstartedWorkerReturnsAtOnce)
 {
     Watchdog dog;
