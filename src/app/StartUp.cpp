@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QScreen>
 
 namespace {
 constexpr int kSplashSeconds = 2;
@@ -57,6 +58,9 @@ int runFotodesk(int& argc, char** argv)
         QCoreApplication::postEvent(&app, new DriveRequestEvent(drive, false));
     instance.setReady();
 
+    // Without a window manager nothing maximises the window; it then fills the screen itself.
+    if (const QScreen* screen = frmMain.screen())
+        frmMain.setGeometry(screen->availableGeometry());
     frmMain.showMaximized();
     const int result = app.exec();
     app.removeEventFilter(&hook);
