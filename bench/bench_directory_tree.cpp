@@ -10,16 +10,18 @@
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
 
+#include <initializer_list>
 #include <memory>
 
 namespace {
 
-// A home folder holding "big" with the requested number of sub-folders; every tenth has a
-// sub-folder of its own, so the has-sub-folders test sees both answers.
-class BigFolder
+// One namespace for the whole run: a home folder holding "big<count>" folders with that many
+// sub-folders each; every tenth sub-folder has one of its own, so the has-sub-folders test
+// sees both answers. Made once, because the namespace's roots must not move under the notifier.
+class BenchNamespace
 {
 public:
-    explicit BigFolder(int count)
+    explicit BenchNamespace(std::initializer_list<int> counts)
     {
         mRoot = QFile::encodeName(mDir.path());
         qputenv("VELKO_HOME", mRoot + "/home");
@@ -28,14 +30,16 @@ public:
         QFile table(QFile::decodeName(mRoot + "/mountinfo"));
         if (table.open(QIODevice::WriteOnly))
             table.close();
-        const QByteArray big = mRoot + "/home/big";
         ::mkdir((mRoot + "/home").constData(), 0755);
-        ::mkdir(big.constData(), 0755);
-        for (int i = 0; i < count; ++i) {
-            const QByteArray folder = big + "/Folder " + QByteArray::number(i);
-            ::mkdir(folder.constData(), 0755);
-            if (i % 10 == 0)
-                ::mkdir((folder + "/inner").constData(), 0755);
+        for (const int count : counts) {
+            const QByteArray big = mRoot + "/home/big" + QByteArray::number(count);
+            ::mkdir(big.constData(), 0755);
+            for (int i = 0; i < count; ++i) {
+                const QByteArray folder = big + "/Folder " + QByteArray::number(i);
+                ::mkdir(folder.constData(), 0755);
+                if (i % 10 == 0)
+                    ::mkdir((folder + "/inner").constData(), 0755);
+            }
         }
         ShellNamespace::instance().reset();
     }
@@ -45,13 +49,14 @@ private:
     QByteArray mRoot;
 };
 
-QTreeWidgetItem* bigNode(TVelkoDirectoryTreeview& tree)
+QTreeWidgetItem* bigNode(TVelkoDirectoryTreeview& tree, int count)
 {
+    const QString name = QStringLiteral("big%1").arg(count);
     QTreeWidgetItem* root = tree.ShowRoot(TVelkoDirectoryTreeview::RootMyDocuments);
     if (!root || !tree.PopulateNode(root))
         return nullptr;
     for (int i = 0; i < root->childCount(); ++i) {
-        if (root->child(i)->text(0) == QLatin1String("big"))
+        if (root->child(i)->text(0) == name)
             return root->child(i);
     }
     return nullptr;
@@ -61,11 +66,10 @@ QTreeWidgetItem* bigNode(TVelkoDirectoryTreeview& tree)
 void BM_PopulateNode(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    BigFolder folder(count);
     for (auto _ : state) {
         state.PauseTiming();
         auto tree = std::make_unique<TVelkoDirectoryTreeview>();
-        QTreeWidgetItem* node = bigNode(*tree);
+        QTreeWidgetItem* node = bigNode(*tree, count);
         if (!node) {
             state.SkipWithError("no big folder");
             break;
@@ -86,13 +90,12 @@ void BM_PopulateNode(benchmark::State& state)
 void BM_ExpandShownNode(benchmark::State& state)
 {
     const int count = int(state.range(0));
-    BigFolder folder(count);
     for (auto _ : state) {
         state.PauseTiming();
         auto tree = std::make_unique<TVelkoDirectoryTreeview>();
         tree->resize(300, 600);
         tree->show();
-        QTreeWidgetItem* node = bigNode(*tree);
+        QTreeWidgetItem* node = bigNode(*tree, count);
         QCoreApplication::processEvents();
         if (!node) {
             state.SkipWithError("no big folder");
@@ -120,6 +123,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const BenchNamespace shell{1000, 10000};
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

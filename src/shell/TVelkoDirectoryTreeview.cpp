@@ -82,7 +82,8 @@ bool isNodeAncestorOf(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* no
 
 int compareNodes(const QTreeWidgetItem* node, const ShellItemIdList& id)
 {
-    return desktopShellFolder().compareIds(TVelkoDirectoryTreeview::folderOf(node)->id(), id);
+    const TFolder* folder = TVelkoDirectoryTreeview::folderOf(node);
+    return folder ? desktopShellFolder().compareIds(folder->id(), id) : -1;
 }
 
 // A relative list and the node built for it, sorted before insertion.
