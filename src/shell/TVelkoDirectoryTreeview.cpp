@@ -697,34 +697,44 @@ void TVelkoDirectoryTreeview::onFolderRenamed(const ShellItemIdList& oldId,
         return;
     }
 
-    QTreeWidgetItem* node = old.item;
+    const bool wasSelected = old.item == selectedNode();
+    retargetNode(old.item, std::make_unique<TFolder>(std::move(shellFolder), id));
+    keepSorted(old.item);
+    if (wasSelected)
+        requestChange();
+}
+
+void TVelkoDirectoryTreeview::retargetNode(QTreeWidgetItem* node, std::unique_ptr<TFolder> folder)
+{
     TFolder* oldRecord = folderOf(node);
     {
         UpdatesLock lock(this);
         deleteChildren(node);
-        static_cast<TFolderNode*>(node)->setFolder(
-            mFolders.add(std::make_unique<TFolder>(std::move(shellFolder), id)));
+        static_cast<TFolderNode*>(node)->setFolder(mFolders.add(std::move(folder)));
         mFolders.remove(oldRecord);
         new QTreeWidgetItem(node); // placeholder: listed again when expanded
         node->setExpanded(false);
     }
     refreshNode(node);
+}
 
-    // Keep the siblings in order: move the node to the place its new name sorts to.
-    QTreeWidgetItem* parent = old.parent;
+void TVelkoDirectoryTreeview::keepSorted(QTreeWidgetItem* node)
+{
+    QTreeWidgetItem* parent = node->parent();
+    if (!parent)
+        return;
+    const ShellItemIdList& id = folderOf(node)->id();
     const int index = parent->indexOfChild(node);
-    const bool before = index > 0 && compareNodes(parent->child(index - 1), id) > 0;
-    const bool after =
+    const bool early = index > 0 && compareNodes(parent->child(index - 1), id) > 0;
+    const bool late =
         index + 1 < parent->childCount() && compareNodes(parent->child(index + 1), id) < 0;
+    if (!early && !late)
+        return;
     const bool wasSelected = node == selectedNode();
-    if (before || after) {
-        parent->takeChild(index);
-        insertSorted(parent, node);
-        if (wasSelected)
-            setCurrentItem(node);
-    }
+    parent->takeChild(index);
+    insertSorted(parent, node);
     if (wasSelected)
-        requestChange();
+        setCurrentItem(node);
 }
 
 void TVelkoDirectoryTreeview::onSelectionChanged()

@@ -12,7 +12,6 @@
 
 #include <optional>
 
-class ShellFolder;
 
 class TVelkoDirectoryTreeview : public QTreeWidget
 {
@@ -106,6 +105,10 @@ private:
     void removeNode(QTreeWidgetItem* node);
     void releaseFolders(QTreeWidgetItem* node);
     void resetNode(QTreeWidgetItem* node);
+    // Points the node at a new record (a rename) and resets it to unlisted.
+    void retargetNode(QTreeWidgetItem* node, std::unique_ptr<TFolder> folder);
+    // Moves a node whose name changed to its sorted place among its siblings.
+    void keepSorted(QTreeWidgetItem* node);
     void expandNode(QTreeWidgetItem* node);
 
     void handleShellChange(quint32 event, const ShellItemIdList& first,
