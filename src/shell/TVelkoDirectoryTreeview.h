@@ -12,7 +12,6 @@
 
 #include <optional>
 
-
 class TVelkoDirectoryTreeview : public QTreeWidget
 {
     Q_OBJECT
