@@ -427,10 +427,18 @@ void ShellChangeNotifier::Private::deliverRename(quint32 event,
 
 void ShellChangeNotifier::Private::stopMountMonitor()
 {
-    delete mountNotifier;
-    mountNotifier = nullptr;
-    delete mountFileWatcher;
-    mountFileWatcher = nullptr;
+    // Either may be the sender of the signal being handled now: delete it later.
+    if (mountNotifier) {
+        mountNotifier->setEnabled(false);
+        QObject::disconnect(mountNotifier, nullptr, q, nullptr);
+        mountNotifier->deleteLater();
+        mountNotifier = nullptr;
+    }
+    if (mountFileWatcher) {
+        QObject::disconnect(mountFileWatcher, nullptr, q, nullptr);
+        mountFileWatcher->deleteLater();
+        mountFileWatcher = nullptr;
+    }
     if (mountFd >= 0) {
         close(mountFd);
         mountFd = -1;

@@ -5,7 +5,6 @@
 #include "WaitCursor.h"
 
 #include <QFocusEvent>
-#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <utility>
@@ -26,32 +25,6 @@ public:
 
 private:
     TFolder* mFolder;
-};
-
-// Paints the selected node in the tree's own colours while the tree has no focus.
-class NotFocusedSelectionDelegate : public QStyledItemDelegate
-{
-public:
-    explicit NotFocusedSelectionDelegate(TVelkoDirectoryTreeview* tree)
-        : QStyledItemDelegate(tree), mTree(tree)
-    {}
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (!(option->state & QStyle::State_Selected) || mTree->hasFocus())
-            return;
-        for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-            option->palette.setColor(group, QPalette::Highlight,
-                                     mTree->notFocusedSelectedItemBgColor());
-            option->palette.setColor(group, QPalette::HighlightedText,
-                                     mTree->notFocusedSelectedItemFontColor());
-        }
-    }
-
-private:
-    TVelkoDirectoryTreeview* mTree;
 };
 
 // Suspends repainting for the duration of a change and restores the previous state.
@@ -128,7 +101,9 @@ TVelkoDirectoryTreeview::TVelkoDirectoryTreeview(QWidget* parent)
     // Every row has the same height, so expanding a huge folder needs no per-row measuring.
     setUniformRowHeights(true);
     setAnimated(false);
-    setItemDelegate(new NotFocusedSelectionDelegate(this));
+    mFocusedHighlight = palette().color(QPalette::Active, QPalette::Highlight);
+    mFocusedHighlightedText = palette().color(QPalette::Active, QPalette::HighlightedText);
+    applySelectionColors();
 
     connect(this, &QTreeWidget::itemSelectionChanged, this,
             &TVelkoDirectoryTreeview::onSelectionChanged);
@@ -197,25 +172,40 @@ std::optional<ShellItemIdList> TVelkoDirectoryTreeview::SelectedFolderId() const
 void TVelkoDirectoryTreeview::setNotFocusedSelectedItemBgColor(const QColor& color)
 {
     mNotFocusedBg = color;
-    viewport()->update();
+    applySelectionColors();
 }
 
 void TVelkoDirectoryTreeview::setNotFocusedSelectedItemFontColor(const QColor& color)
 {
     mNotFocusedFont = color;
+    applySelectionColors();
+}
+
+// The highlight roles of the tree's own palette are switched, so that the whole row,
+// the branch area included, shows the same colours.
+void TVelkoDirectoryTreeview::applySelectionColors()
+{
+    const bool focused = hasFocus();
+    QPalette colours = palette();
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Highlight, focused ? mFocusedHighlight : mNotFocusedBg);
+        colours.setColor(group, QPalette::HighlightedText,
+                         focused ? mFocusedHighlightedText : mNotFocusedFont);
+    }
+    setPalette(colours);
     viewport()->update();
 }
 
 void TVelkoDirectoryTreeview::focusInEvent(QFocusEvent* event)
 {
     QTreeWidget::focusInEvent(event);
-    viewport()->update();
+    applySelectionColors();
 }
 
 void TVelkoDirectoryTreeview::focusOutEvent(QFocusEvent* event)
 {
     QTreeWidget::focusOutEvent(event);
-    viewport()->update();
+    applySelectionColors();
 }
 
 // ---- building nodes ----

@@ -81,6 +81,7 @@ private:
     };
     class ChangeScope;
 
+    void applySelectionColors();
     void clearTree();
     void ensureRegistered();
     void fillHiddenFolders();
@@ -126,6 +127,8 @@ private:
     ShellChangeNotifier::Registration mRegistration = 0;
     QColor mNotFocusedBg;
     QColor mNotFocusedFont;
+    QColor mFocusedHighlight;
+    QColor mFocusedHighlightedText;
     QHash<quint64, QIcon> mIcons;
     int mChangeDepth = 0;
     bool mChangePending = false;

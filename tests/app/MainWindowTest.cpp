@@ -180,10 +180,22 @@ void MainWindowTest::sizeLimitsAndCaption()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     auto* splitter = child<QSplitter>(window, "Splitter1");
-    splitter->setSizes({10000, 1});
+    QSplitterHandle* handle = splitter->handle(1);
+    const QPoint grip = handle->rect().center();
+    QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+    QMouseEvent drag(QEvent::MouseMove, QPointF(grip + QPoint(1000, 0)),
+                     handle->mapToGlobal(QPointF(grip + QPoint(1000, 0))), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(handle, &drag);
+    QTest::mouseRelease(handle, Qt::LeftButton, {}, grip + QPoint(1000, 0));
     QCOMPARE(window.directoryTree()->width(), limit);
     const auto* grid = window.imageScroller();
-    QVERIFY(grid->width() >= 2 * grid->padding() + 2 * grid->spacing() + grid->thumbSize());
+    QTRY_VERIFY(grid->width() > 0);
+    QVERIFY2(grid->width() >= 2 * grid->padding() + 2 * grid->spacing() + grid->thumbSize(),
+             qPrintable(QStringLiteral("window %1, tree %2, grid %3")
+                            .arg(window.width())
+                            .arg(window.directoryTree()->width())
+                            .arg(grid->width())));
 }
 
 void MainWindowTest::longLivedWindowsInStartUpOrder()
