@@ -17,14 +17,10 @@ struct DirCloser
 };
 using DirPtr = std::unique_ptr<DIR, DirCloser>;
 
-DirPtr openDirectory(const QByteArray& path, struct stat* st = nullptr)
+// Takes over an open folder descriptor.
+DirPtr adoptDirectory(int fd)
 {
-    const int fd = open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        return DirPtr();
-    }
-    if (st && fstat(fd, st) != 0) {
-        close(fd);
         return DirPtr();
     }
     DIR* dir = fdopendir(fd);
@@ -32,6 +28,11 @@ DirPtr openDirectory(const QByteArray& path, struct stat* st = nullptr)
         close(fd);
     }
     return DirPtr(dir);
+}
+
+int openFolder(const QByteArray& path)
+{
+    return open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
 }
 
 bool isDotOrDotDot(const char* name)
@@ -61,7 +62,7 @@ namespace ShellDirectory {
 bool list(const QByteArray& path, unsigned flags,
           const std::function<void(const QByteArray& name, bool isFolder)>& visit)
 {
-    const DirPtr dir = openDirectory(path);
+    const DirPtr dir = adoptDirectory(openFolder(path));
     if (!dir) {
         return false;
     }
@@ -86,14 +87,19 @@ bool list(const QByteArray& path, unsigned flags,
 
 bool hasSubFolders(const QByteArray& path)
 {
-    struct stat st = {};
-    const DirPtr dir = openDirectory(path, &st);
-    if (!dir) {
+    const int fd = openFolder(path);
+    if (fd < 0) {
         return false;
     }
     // A folder's link count is 2 + its sub-folders where the file system counts them;
-    // 1 means it does not.
-    if (st.st_nlink == 2) {
+    // 1 means it does not. Answering from it spares reading the folder.
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || st.st_nlink == 2) {
+        close(fd);
+        return false;
+    }
+    const DirPtr dir = adoptDirectory(fd);
+    if (!dir) {
         return false;
     }
     while (const dirent* entry = readdir(dir.get())) {
