@@ -9,7 +9,7 @@ packages=(
     # Qt 6 and the libraries the program links
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
     # run time: icons and fonts for the widgets
-    adwaita-icon-theme fonts-dejavu-core libqt6svg6
+    adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth imagemagick x11-utils
 )

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QFont>
+#include <QIcon>
 #include <QScreen>
 
 namespace {
@@ -28,6 +30,9 @@ int runFotodesk(int& argc, char** argv)
     app.setApplicationName(QStringLiteral("velko-fotodesk"));
     app.setOrganizationName(QStringLiteral("Velkorp"));
     QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
+    // The window is laid out for Tahoma; Liberation Sans has nearly its widths.
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     const QString drive = driveArgument(app.arguments());
 
     SingleInstance instance;

@@ -292,7 +292,10 @@ void TfrmMain::placeWebcamCommand(bool visible)
 {
     btnSnapshot->setVisible(visible);
     cptSnapshot->setVisible(visible);
-    placeCommand(btnHelp, cptHelp, visible ? kHelpTop : kSnapshotTop);
+    // A hint that wraps to more lines than the English pushes the commands below it down.
+    const int firstTop = std::max(kSnapshotTop, lblFareDoppio->geometry().bottom() + 6);
+    placeCommand(btnSnapshot, cptSnapshot, firstTop);
+    placeCommand(btnHelp, cptHelp, visible ? firstTop + (kHelpTop - kSnapshotTop) : firstTop);
 }
 
 void TfrmMain::buildTopBand(QWidget* parent)

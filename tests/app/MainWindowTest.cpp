@@ -107,6 +107,10 @@ void MainWindowTest::textsComeFromTheTable()
         QVERIFY(!text(id).isEmpty());
         QCOMPARE(child<LinkLabel>(window, name)->text(), text(id));
     }
+
+    // However the hint wraps, the Help command stays below it.
+    QVERIFY(child<QToolButton>(window, "btnHelp")->y() >
+            child<QLabel>(window, "lblFareDoppio")->geometry().bottom());
 }
 
 void MainWindowTest::englishTextsAsTheWindowShowsThem()

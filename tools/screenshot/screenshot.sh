@@ -12,8 +12,12 @@ config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 mkdir -p "$config/Velkorp"
 [[ -n $code ]] && printf 'Language=%s\n' "$code" >"$config/Velkorp/Fotodesk.conf"
+# A small home of its own, so that every screenshot shows the same folders.
+home=$config/home
+mkdir -p "$home"/{Desktop,Documents,Music,Videos} \
+    "$home"/Pictures/{"Holiday 2 Alps","Holiday 10 Coast",Family/Birthdays,Garden}
 
-XDG_CONFIG_DIRS=$config XDG_RUNTIME_DIR=$config \
+VELKO_HOME=$home VELKO_DESKTOP_DIR=$home/Desktop XDG_CONFIG_DIRS=$config XDG_RUNTIME_DIR=$config \
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         build/bin/velko-fotodesk "$@" &
         program=$!
