@@ -5,16 +5,19 @@
 #include "ShellTestNamespace.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 namespace {
@@ -413,6 +416,69 @@ TEST_F(ShellChangeNotifierTest, RewrittenMountTableIsNoticedWithoutBeingAsked)
     ASSERT_EQ(::unlink(ns.mountTable().constData()), 0);
     notifier().rescanMounts();
     EXPECT_EQ(ShellNamespace::instance().volumes().size(), 1u);
+}
+
+namespace {
+
+// A mount made in this thread's own mount namespace, read-only, and always undone: the
+// test bind-mounts "/", which a recursive delete of the test folder must never reach.
+class PrivateMount
+{
+public:
+    static bool enterPrivateNamespace()
+    {
+        return ::unshare(CLONE_NEWNS) == 0 &&
+               ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    }
+    explicit PrivateMount(const QByteArray& target) : mTarget(target)
+    {
+        mMounted = ::mount("/", target.constData(), nullptr, MS_BIND, nullptr) == 0;
+        if (mMounted && ::mount(nullptr, target.constData(), nullptr,
+                                MS_BIND | MS_REMOUNT | MS_RDONLY, nullptr) != 0) {
+            unmount();
+        }
+    }
+    ~PrivateMount() { unmount(); }
+    bool isMounted() const { return mMounted; }
+    void unmount()
+    {
+        if (mMounted) {
+            ::umount2(mTarget.constData(), MNT_DETACH);
+            mMounted = false;
+        }
+    }
+
+private:
+    QByteArray mTarget;
+    bool mMounted = false;
+};
+
+} // namespace
+
+TEST_F(ShellChangeNotifierTest, KernelMountTableChangesArriveByThemselves)
+{
+    if (!PrivateMount::enterPrivateNamespace()) {
+        GTEST_SKIP() << "no private mount namespace here: " << std::strerror(errno);
+    }
+    qunsetenv("VELKO_MOUNTINFO");
+    ShellNamespace::instance().reset();
+    notifier().rescanMounts(); // now on /proc/self/mountinfo
+    listen(ShellNamespace::instance().myComputer(), false);
+    ns.makeFolder("media/DISK");
+    const QByteArray point = ns.media() + "/DISK";
+    {
+        PrivateMount mount(point);
+        ASSERT_TRUE(mount.isMounted()) << std::strerror(errno);
+        EXPECT_TRUE(recorder.waitFor(ShcneDriveAdd, volume(point)));
+        EXPECT_TRUE(recorder.waitFor(ShcneMediaInserted, volume(point)));
+    }
+    EXPECT_TRUE(recorder.waitFor(ShcneDriveRemoved, volume(point)));
+    // Nothing changes now: the exceptional condition must not keep firing.
+    const int before = int(recorder.messages.size());
+    const std::clock_t cpu = std::clock();
+    settle(300);
+    EXPECT_LT(double(std::clock() - cpu) / CLOCKS_PER_SEC, 0.15);
+    EXPECT_EQ(int(recorder.messages.size()), before);
 }
 
 TEST_F(ShellChangeNotifierTest, QueueOverflowUpdatesEveryWatchedFolder)
