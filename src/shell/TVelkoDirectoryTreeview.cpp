@@ -6,6 +6,8 @@
 
 #include <QFocusEvent>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -362,6 +364,18 @@ TVelkoDirectoryTreeview::listedChild(const TFolder& parent, const ShellItemIdLis
 {
     if (!parent.shellFolder())
         return std::nullopt;
+    if (last.itemCount() == 1 && last.lastItem().kind == ShellItemKind::Entry) {
+        // Checked directly: listing a large folder for every event in it would be quadratic.
+        const QByteArray& name = last.lastItem().name;
+        if (name.isEmpty() || name.startsWith('.'))
+            return std::nullopt; // hidden, so never listed
+        const std::optional<QByteArray> path =
+            ShellNamespace::instance().pathOf(parent.id() + last);
+        struct stat status;
+        if (!path || ::stat(path->constData(), &status) != 0 || !S_ISDIR(status.st_mode))
+            return std::nullopt;
+        return last;
+    }
     const ShellFolder& folder = *parent.shellFolder();
     for (ShellItemIdList& child : folder.enumObjects(EnumFolders)) {
         if (folder.compareIds(child, last) == 0)
@@ -607,6 +621,9 @@ void TVelkoDirectoryTreeview::handleShellChange(quint32 event, const ShellItemId
     case ShcneRenameFolder:
         onFolderRenamed(first, second);
         break;
+    case ShcneUpdateDir:
+        onFolderUpdated(first);
+        break;
     default:
         break;
     }
@@ -650,6 +667,61 @@ void TVelkoDirectoryTreeview::onItemGone(quint32 event, const ShellItemIdList& i
     refreshNode(node);
     if (node == selectedNode())
         requestChange();
+}
+
+// A folder's sub-folders changed in ways the other events did not tell (a queue overflow, or a
+// sub-folder made inside a folder that was never listed): the node is brought up to date.
+void TVelkoDirectoryTreeview::onFolderUpdated(const ShellItemIdList& id)
+{
+    QTreeWidgetItem* root = RootNode();
+    const TFolder* rootFolder = folderOf(root);
+    QTreeWidgetItem* node =
+        rootFolder && sameFolderId(id, rootFolder->id()) ? root : locate(id).item;
+    const TFolder* folder = folderOf(node);
+    if (!folder || !folder->shellFolder())
+        return;
+    if (folder->populated())
+        syncChildren(node);
+    else
+        syncExpandButton(node);
+}
+
+void TVelkoDirectoryTreeview::syncChildren(QTreeWidgetItem* node)
+{
+    const TFolder* folder = folderOf(node);
+    const ShellFolder& shellFolder = *folder->shellFolder();
+    std::vector<ShellItemIdList> listed = shellFolder.enumObjects(EnumFolders);
+    const auto before = [&shellFolder](const ShellItemIdList& a, const ShellItemIdList& b) {
+        return shellFolder.compareIds(a, b) < 0;
+    };
+    std::sort(listed.begin(), listed.end(), before);
+
+    UpdatesLock lock(this);
+    for (int i = node->childCount() - 1; i >= 0; --i) {
+        QTreeWidgetItem* child = node->child(i);
+        const TFolder* childFolder = folderOf(child);
+        if (childFolder &&
+            !std::binary_search(listed.begin(), listed.end(), childFolder->id().last(), before))
+            removeNode(child);
+    }
+    for (const ShellItemIdList& relative : listed) {
+        if (findChild(node, folder->id() + relative))
+            continue;
+        if (std::unique_ptr<QTreeWidgetItem> child = createNode(node, &shellFolder, relative))
+            insertSorted(node, child.release());
+    }
+}
+
+void TVelkoDirectoryTreeview::syncExpandButton(QTreeWidgetItem* node)
+{
+    const TFolder* parentFolder = folderOf(node->parent());
+    const bool hasSubFolders =
+        !parentFolder || !parentFolder->shellFolder() ||
+        parentFolder->shellFolder()->hasSubFolders(folderOf(node)->id().last());
+    if (hasSubFolders && node->childCount() == 0)
+        new QTreeWidgetItem(node); // placeholder: listed when expanded
+    else if (!hasSubFolders && node->childCount() > 0)
+        deleteChildren(node);
 }
 
 void TVelkoDirectoryTreeview::onFolderRenamed(const ShellItemIdList& oldId,

@@ -26,7 +26,7 @@ public:
     // The events the tree follows.
     static constexpr quint32 kWatchedEvents = ShcneMkDir | ShcneRmDir | ShcneMediaInserted |
                                               ShcneMediaRemoved | ShcneDriveRemoved |
-                                              ShcneDriveAdd | ShcneRenameFolder;
+                                              ShcneDriveAdd | ShcneRenameFolder | ShcneUpdateDir;
 
     enum RootKind : int
     {
@@ -116,6 +116,9 @@ private:
     void onItemAppeared(quint32 event, const ShellItemIdList& id);
     void onItemGone(quint32 event, const ShellItemIdList& id);
     void onFolderRenamed(const ShellItemIdList& oldId, const ShellItemIdList& newId);
+    void onFolderUpdated(const ShellItemIdList& id);
+    void syncChildren(QTreeWidgetItem* node);
+    void syncExpandButton(QTreeWidgetItem* node);
 
     void onSelectionChanged();
     void requestChange();

@@ -125,6 +125,8 @@ private slots:
     void unreadableFolderHasNoChildren();
     void notFocusedSelectionColours();
     void deletedTreeIgnoresLaterEvents();
+    void leafFolderFollowsItsSubFolders();
+    void queueOverflowBringsListedFoldersUpToDate();
 
 private:
     TreeTestNamespace mNamespace;
@@ -691,6 +693,58 @@ void DirectoryTreeTest::deletedTreeIgnoresLaterEvents()
     } // destroyed with notifications still queued for it
     ShellChangeNotifier::instance().announcePath(ShcneRmDir, created);
     QTest::qWait(100);
+}
+
+void DirectoryTreeTest::leafFolderFollowsItsSubFolders()
+{
+    TVelkoDirectoryTreeview tree;
+    QVERIFY(tree.ShowRoot(TVelkoDirectoryTreeview::RootDesktop));
+    QTreeWidgetItem* pictures =
+        expandPath(tree, {QStringLiteral("My Documents"), QStringLiteral("Pictures")});
+    QTreeWidgetItem* leaf = childNamed(pictures, QStringLiteral("Photos 10"));
+    QVERIFY(leaf);
+    QCOMPARE(leaf->childCount(), 0);
+
+    // Nobody watches the never-listed folder itself; its new link count is what is seen.
+    mNamespace.makeFolder("home/Pictures/Photos 10/First");
+    QTRY_VERIFY(isPlaceholderOnly(leaf));
+    leaf->setExpanded(true);
+    QCOMPARE(childNames(leaf), QStringList{QStringLiteral("First")});
+
+    QTreeWidgetItem* other = childNamed(pictures, QStringLiteral("Photos 1"));
+    QVERIFY(isPlaceholderOnly(other));
+    mNamespace.removeFolder("home/Pictures/Photos 1/Old");
+    QTRY_COMPARE(other->childCount(), 0);
+}
+
+void DirectoryTreeTest::queueOverflowBringsListedFoldersUpToDate()
+{
+    QFile limitFile(QStringLiteral("/proc/sys/fs/inotify/max_queued_events"));
+    const int limit =
+        limitFile.open(QIODevice::ReadOnly) ? limitFile.readAll().trimmed().toInt() : 0;
+    if (limit <= 0 || limit > 40000)
+        QSKIP("the inotify queue is too long to overflow quickly");
+
+    TVelkoDirectoryTreeview tree;
+    QVERIFY(tree.ShowRoot(TVelkoDirectoryTreeview::RootDesktop));
+    QTreeWidgetItem* pictures =
+        expandPath(tree, {QStringLiteral("My Documents"), QStringLiteral("Pictures")});
+    QVERIFY(pictures);
+
+    // More changes than the queue holds, made while no event is read: some are lost.
+    const QString folder = QFile::decodeName(mNamespace.path("home/Pictures"));
+    const int count = limit + 500;
+    QDir dir(folder);
+    for (int i = 0; i < count; ++i)
+        QVERIFY(dir.mkdir(QStringLiteral("bulk %1").arg(i)));
+    mNamespace.removeFolder("home/Pictures/2024/Trip");
+    mNamespace.removeFolder("home/Pictures/2024");
+
+    const int expected = int(dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    QTRY_COMPARE_WITH_TIMEOUT(pictures->childCount(), expected, 20000);
+    QVERIFY(!childNamed(pictures, QStringLiteral("2024")));
+    QVERIFY(childNamed(pictures, QStringLiteral("bulk %1").arg(count - 1)));
+    QVERIFY(childrenSorted(pictures));
 }
 
 QTEST_MAIN(DirectoryTreeTest)
