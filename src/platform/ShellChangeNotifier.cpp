@@ -28,6 +28,7 @@ constexpr quint32 kWatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_
                                IN_CLOSE_WRITE | IN_ONLYDIR | IN_EXCL_UNLINK;
 // How long a move waits for its partner when it ends a read.
 constexpr int kMovePartnerWaitMs = 15;
+constexpr int kMaxReadsPerWakeUp = 16;
 constexpr quint32 kVolumeEvents =
     ShcneMediaInserted | ShcneMediaRemoved | ShcneDriveRemoved | ShcneDriveAdd;
 
@@ -268,7 +269,9 @@ void ShellChangeNotifier::Private::readEvents()
         const auto it = descriptors.find(wd);
         return it == descriptors.end() ? QByteArray() : it->second.path;
     };
-    for (;;) {
+    // A bounded share per wake-up, so that a folder filling without pause cannot starve the
+    // GUI; the notifier fires again for the rest.
+    for (int reads = 0; reads < kMaxReadsPerWakeUp; ++reads) {
         const ssize_t size = read(inotifyFd, buffer, sizeof buffer);
         if (size <= 0) {
             break; // EAGAIN: drained

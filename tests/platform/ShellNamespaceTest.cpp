@@ -445,3 +445,15 @@ TEST_F(ShellNamespaceTest, WorkersEnumerateWhileTheMountTableChanges)
     worker.join();
     EXPECT_EQ(ShellNamespace::instance().volumes().size(), 2u);
 }
+
+TEST(ShellIconListTest, BuildsUnderAPlainGuiApplication)
+{
+    // The test program has a QGuiApplication only: the widget style must not be asked.
+    const ShellIconList& icons = ShellIconList::instance();
+    EXPECT_EQ(&icons, &ShellIconList::instance());
+    EXPECT_TRUE(icons.icon(-1).isNull());
+    EXPECT_TRUE(icons.icon(ShellIconList::Count).isNull());
+    for (int i = 0; i < ShellIconList::Count; ++i) {
+        icons.icon(i); // any icon, or none when no theme is installed
+    }
+}
