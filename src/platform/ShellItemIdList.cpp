@@ -6,7 +6,12 @@ namespace {
 
 constexpr int kCountSize = 2;
 constexpr int kMaxItemSize = 0xFFFF; // the count is 16 bits wide
-const QByteArray kTerminator(kCountSize, '\0');
+
+// A function, not a global: lists may be made during other files' static initialisation.
+QByteArray terminator()
+{
+    return QByteArray(kCountSize, '\0');
+}
 
 int readCount(const QByteArray& bytes, qsizetype offset)
 {
@@ -43,12 +48,12 @@ bool isValidItem(ShellItemKind kind, const QByteArray& name)
 
 } // namespace
 
-ShellItemIdList::ShellItemIdList() : mBytes(kTerminator) {}
+ShellItemIdList::ShellItemIdList() : mBytes(terminator()) {}
 
 ShellItemIdList::ShellItemIdList(const ShellItem& item)
 {
     appendItem(mBytes, item);
-    mBytes.append(kTerminator);
+    mBytes.append(terminator());
 }
 
 ShellItemIdList::ShellItemIdList(const std::vector<ShellItem>& items)
@@ -56,7 +61,7 @@ ShellItemIdList::ShellItemIdList(const std::vector<ShellItem>& items)
     for (const ShellItem& item : items) {
         appendItem(mBytes, item);
     }
-    mBytes.append(kTerminator);
+    mBytes.append(terminator());
 }
 
 std::optional<ShellItemIdList> ShellItemIdList::fromBytes(const QByteArray& bytes)
@@ -161,7 +166,7 @@ ShellItemIdList ShellItemIdList::first(int count) const
 {
     ShellItemIdList result;
     if (count > 0) {
-        result.mBytes = mBytes.left(offsetOf(count)) + kTerminator;
+        result.mBytes = mBytes.left(offsetOf(count)) + terminator();
     }
     return result;
 }
