@@ -705,15 +705,19 @@ void DirectoryTreeTest::leafFolderFollowsItsSubFolders()
     QVERIFY(leaf);
     QCOMPARE(leaf->childCount(), 0);
 
-    // Nobody watches the never-listed folder itself; its new link count is what is seen.
+    // A never-listed folder is not watched; "contents updated" makes the node look again.
+    auto& notifier = ShellChangeNotifier::instance();
     mNamespace.makeFolder("home/Pictures/Photos 10/First");
+    notifier.announcePath(ShcneUpdateDir, mNamespace.path("home/Pictures/Photos 10"));
     QTRY_VERIFY(isPlaceholderOnly(leaf));
+    QVERIFY(!TVelkoDirectoryTreeview::folderOf(leaf)->populated());
     leaf->setExpanded(true);
     QCOMPARE(childNames(leaf), QStringList{QStringLiteral("First")});
 
     QTreeWidgetItem* other = childNamed(pictures, QStringLiteral("Photos 1"));
     QVERIFY(isPlaceholderOnly(other));
     mNamespace.removeFolder("home/Pictures/Photos 1/Old");
+    notifier.announcePath(ShcneUpdateDir, mNamespace.path("home/Pictures/Photos 1"));
     QTRY_COMPARE(other->childCount(), 0);
 }
 
