@@ -2,9 +2,9 @@
 #include "DriveRequestEvent.h"
 #include "LinkLabel.h"
 #include "ProgramVersion.h"
+#include "ShellTestNamespace.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
-#include "TestNamespace.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmGetPhotos.h"
 #include "TfrmMain.h"
@@ -33,7 +33,11 @@ class MainWindowTest : public QObject
 private slots:
     void init()
     {
-        mNamespace = std::make_unique<TestNamespace>();
+        mNamespace = std::make_unique<ShellTestNamespace>();
+        mNamespace->makeFolder("home/Pictures/Holiday");
+        mNamespace->makeFolder("etc/Velkorp");
+        qputenv("XDG_CONFIG_DIRS", mNamespace->path("etc"));
+        qputenv("XDG_CONFIG_HOME", mNamespace->path("config"));
         LoadLanguage();
     }
     void cleanup() { mNamespace.reset(); }
@@ -51,6 +55,11 @@ private slots:
     void splashStaysUpForItsMinimumTime();
 
 private:
+    void setLanguageCode(const QString& code) const
+    {
+        mNamespace->writeFile("etc/Velkorp/Fotodesk.conf", "Language=" + code.toLatin1() + '\n');
+    }
+
     template <class T> static T* child(const QWidget& window, const char* name)
     {
         T* found = window.findChild<T*>(QLatin1String(name));
@@ -59,7 +68,7 @@ private:
         return found;
     }
 
-    std::unique_ptr<TestNamespace> mNamespace;
+    std::unique_ptr<ShellTestNamespace> mNamespace;
 };
 
 void MainWindowTest::textsComeFromTheTable_data()
@@ -78,7 +87,7 @@ void MainWindowTest::textsComeFromTheTable()
 {
     QFETCH(QString, code);
     QFETCH(int, language);
-    mNamespace->setLanguageCode(code);
+    setLanguageCode(code);
     LoadLanguage();
     QCOMPARE(int(CurrentLanguage()), language);
 
@@ -284,7 +293,7 @@ void MainWindowTest::treeStartsAtMyDocumentsAndFeedsTheGrid()
     tree->setCurrentItem(pictures);
     const auto path = ShellNamespace::instance().pathOf(*window.imageScroller()->folder());
     QVERIFY(path.has_value());
-    QCOMPARE(QFile::decodeName(*path), mNamespace->home() + QStringLiteral("/Pictures"));
+    QCOMPARE(*path, mNamespace->home() + "/Pictures");
 }
 
 void MainWindowTest::closingIsRefusedWhileEditing()

@@ -1,32 +1,22 @@
 // Two real processes: the program started a second time hands its drive to the first copy.
 #include "SingleInstance.h"
 
+#include "ShellTestNamespace.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
 
 namespace {
-
-bool waitFor(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 class SingleInstanceTest : public ::testing::Test
 {
@@ -42,25 +32,15 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_TRUE(mDir.isValid());
-        const QString root = mDir.path();
-        QDir(root).mkpath(QStringLiteral("home/Desktop"));
-        QDir(root).mkpath(QStringLiteral("etc"));
-        QDir(root).mkpath(QStringLiteral("config"));
-        QFile mounts(root + QStringLiteral("/mountinfo"));
-        ASSERT_TRUE(mounts.open(QIODevice::WriteOnly));
-        mounts.write("22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n");
-        mounts.close();
-
+        ASSERT_TRUE(mNamespace.isValid());
+        // The namespace's variables are set in this process, so the programs inherit them.
         mEnvironment = QProcessEnvironment::systemEnvironment();
         mEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        mEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root);
-        mEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"), root + QStringLiteral("/etc"));
-        mEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"), root + QStringLiteral("/config"));
-        mEnvironment.insert(QStringLiteral("VELKO_HOME"), root + QStringLiteral("/home"));
-        mEnvironment.insert(QStringLiteral("VELKO_DESKTOP_DIR"),
-                            root + QStringLiteral("/home/Desktop"));
-        mEnvironment.insert(QStringLiteral("VELKO_MOUNTINFO"), root + QStringLiteral("/mountinfo"));
+        mEnvironment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
+        mEnvironment.insert(QStringLiteral("XDG_CONFIG_DIRS"),
+                            QFile::decodeName(mNamespace.path("etc")));
+        mEnvironment.insert(QStringLiteral("XDG_CONFIG_HOME"),
+                            QFile::decodeName(mNamespace.path("config")));
     }
 
     void TearDown() override
@@ -82,11 +62,15 @@ protected:
         return *mProcesses.back();
     }
 
-    QString socketPath() const { return mDir.path() + QStringLiteral("/velko-fotodesk.socket"); }
+    QString runtimeFolder() const { return QFile::decodeName(mNamespace.path()); }
+    QString socketPath() const
+    {
+        return runtimeFolder() + QStringLiteral("/velko-fotodesk.socket");
+    }
 
     bool firstCopyListens(int timeoutMs) const
     {
-        return waitFor(
+        return waitUntil(
             [this] {
                 QLocalSocket probe;
                 probe.connectToServer(socketPath());
@@ -98,11 +82,11 @@ protected:
     static bool exitsCleanly(QProcess& process, int timeoutMs)
     {
         const bool finished =
-            waitFor([&process] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+            waitUntil([&process] { return process.state() == QProcess::NotRunning; }, timeoutMs);
         return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
-    QTemporaryDir mDir;
+    ShellTestNamespace mNamespace;
     QProcessEnvironment mEnvironment;
     std::vector<std::unique_ptr<QProcess>> mProcesses;
 };
@@ -111,7 +95,7 @@ protected:
 
 TEST_F(SingleInstanceTest, secondCopyHandsItsPathAndFlagToTheFirstAndEnds)
 {
-    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    SingleInstance first(QStringLiteral("velko-fotodesk"), runtimeFolder());
     ASSERT_EQ(first.start(), SingleInstance::Role::First);
     first.setReady();
     std::vector<DriveRequest> received;
@@ -138,7 +122,7 @@ TEST_F(SingleInstanceTest, secondCopyHandsItsPathAndFlagToTheFirstAndEnds)
 
 TEST_F(SingleInstanceTest, requestsWaitUntilTheFirstCopyIsReady)
 {
-    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    SingleInstance first(QStringLiteral("velko-fotodesk"), runtimeFolder());
     ASSERT_EQ(first.start(), SingleInstance::Role::First);
     std::vector<DriveRequest> received;
     QObject::connect(&first, &SingleInstance::requestReceived,
@@ -154,7 +138,7 @@ TEST_F(SingleInstanceTest, requestsWaitUntilTheFirstCopyIsReady)
 
 TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
 {
-    SingleInstance first(QStringLiteral("velko-fotodesk"), mDir.path());
+    SingleInstance first(QStringLiteral("velko-fotodesk"), runtimeFolder());
     ASSERT_EQ(first.start(), SingleInstance::Role::First);
     first.setReady();
     int received = 0;
@@ -166,19 +150,19 @@ TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
     rogue.write(QByteArray(64, '\xff'));
     rogue.flush();
     EXPECT_TRUE(
-        waitFor([&rogue] { return rogue.state() == QLocalSocket::UnconnectedState; }, 5000));
+        waitUntil([&rogue] { return rogue.state() == QLocalSocket::UnconnectedState; }, 5000));
     EXPECT_EQ(received, 0);
 
-    SingleInstance second(QStringLiteral("velko-fotodesk"), mDir.path());
+    SingleInstance second(QStringLiteral("velko-fotodesk"), runtimeFolder());
     ASSERT_EQ(second.start(), SingleInstance::Role::Second);
-    bool sent = false;
-    QThread* sender = QThread::create([&] {
+    // The sender blocks, so it runs on a thread of its own while this one serves.
+    std::atomic<bool> sent = false;
+    const std::unique_ptr<QThread> sender(QThread::create([&] {
         sent = second.sendToFirst({QStringLiteral("/x"), true});
-    });
+    }));
     sender->start();
-    EXPECT_TRUE(waitFor([sender] { return sender->isFinished(); }, 10000));
+    EXPECT_TRUE(waitUntil([&sender] { return sender->isFinished(); }, 10000));
     sender->wait();
-    delete sender;
     EXPECT_TRUE(sent);
     EXPECT_EQ(received, 1);
 }

@@ -99,7 +99,6 @@ class DirectoryTreeTest : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase() { QVERIFY(mNamespace.setUp()); }
     void init() { mNamespace.rebuild(); }
 
     void folderListRemovesInConstantTimeAndKeepsTheRest();

@@ -1,10 +1,12 @@
-// A whole shell namespace in a temporary folder: home, desktop, volumes and a mount table.
+// The folder tree's standard namespace: a home with pictures, a desktop folder, a disk,
+// a card and a mount table, built anew for every test.
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-#include <QTemporaryDir>
+#include "ShellTestNamespace.h"
 
+#include <QByteArray>
+
+#include <memory>
 #include <vector>
 
 struct TestMount
@@ -18,18 +20,15 @@ struct TestMount
 class TreeTestNamespace
 {
 public:
-    // Points the namespace's environment at the temporary folder; once per program.
-    bool setUp();
-    // Wipes the folder, builds the standard layout and mount table, and resets the namespace.
+    // A new temporary folder with the standard layout and mount table; the namespace is reset.
     void rebuild();
 
-    QByteArray path(const QByteArray& relative) const;
-    void makeFolder(const QByteArray& relative) const;
-    void removeFolder(const QByteArray& relative) const;
+    QByteArray path(const QByteArray& relative) const { return mFolder->path(relative); }
+    void makeFolder(const QByteArray& relative) const { mFolder->makeFolder(relative); }
+    void removeFolder(const QByteArray& relative) const { mFolder->removeFolder(relative); }
     void writeMountTable(const std::vector<TestMount>& mounts) const;
     static std::vector<TestMount> standardMounts();
 
 private:
-    QTemporaryDir mDir;
-    QByteArray mRoot;
+    std::unique_ptr<ShellTestNamespace> mFolder;
 };

@@ -14,17 +14,19 @@ class ShellItemIdList;
 class ShellTestNamespace
 {
 public:
-    ShellTestNamespace();
+    // The desktop folder lies inside the home unless told otherwise.
+    explicit ShellTestNamespace(const QByteArray& desktopFolder = "home/Desktop");
     ~ShellTestNamespace();
 
     bool isValid() const { return mDir.isValid(); }
     QByteArray path(const QByteArray& relative = {}) const;
     QByteArray home() const { return path("home"); }
-    QByteArray desktop() const { return path("home/Desktop"); }
+    QByteArray desktop() const { return path(mDesktop); }
     QByteArray media() const { return path("media"); }
     QByteArray mountTable() const { return path("etc/mountinfo"); }
 
     void makeFolder(const QByteArray& relative) const;
+    void removeFolder(const QByteArray& relative) const;
     void writeFile(const QByteArray& relative, const QByteArray& content = {}) const;
     // Replaces the mount table atomically, as a writer that must not be read half-done would.
     void writeMountTable(const QByteArray& text) const;
@@ -40,6 +42,7 @@ public:
 private:
     QTemporaryDir mDir;
     QByteArray mRoot;
+    QByteArray mDesktop;
 };
 
 // Polls the event loop until the condition holds or the time is up.

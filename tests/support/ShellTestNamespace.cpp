@@ -44,12 +44,13 @@ QByteArray escapeMountField(const QByteArray& field)
 
 } // namespace
 
-ShellTestNamespace::ShellTestNamespace()
+ShellTestNamespace::ShellTestNamespace(const QByteArray& desktopFolder) : mDesktop(desktopFolder)
 {
     mRoot = QFile::encodeName(QDir(mDir.path()).canonicalPath());
     // Traversable by others, so that a test may look at it as an unprivileged user.
     ::chmod(mRoot.constData(), 0755);
-    for (const char* folder : {"home/Desktop", "media", "etc", "by-label"}) {
+    for (const QByteArray& folder : {QByteArray("home"), mDesktop, QByteArray("media"),
+                                     QByteArray("etc"), QByteArray("by-label")}) {
         makeFolder(folder);
     }
     writeMountTable(baseMounts());
@@ -76,6 +77,11 @@ void ShellTestNamespace::makeFolder(const QByteArray& relative) const
         partial += '/' + name;
         ::mkdir(partial.constData(), 0755);
     }
+}
+
+void ShellTestNamespace::removeFolder(const QByteArray& relative) const
+{
+    QDir(QFile::decodeName(path(relative))).removeRecursively();
 }
 
 void ShellTestNamespace::writeFile(const QByteArray& relative, const QByteArray& content) const
