@@ -33,6 +33,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(mNamespace.isValid());
+        mNamespace.makeFolder("run");
+        QFile::setPermissions(runtimeFolder(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner);
         // The namespace's variables are set in this process, so the programs inherit them.
         mEnvironment = QProcessEnvironment::systemEnvironment();
         mEnvironment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -62,7 +65,7 @@ protected:
         return *mProcesses.back();
     }
 
-    QString runtimeFolder() const { return QFile::decodeName(mNamespace.path()); }
+    QString runtimeFolder() const { return QFile::decodeName(mNamespace.path("run")); }
     QString socketPath() const
     {
         return runtimeFolder() + QStringLiteral("/velko-fotodesk.socket");
