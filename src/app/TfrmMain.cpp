@@ -225,6 +225,11 @@ void TfrmMain::applyTexts()
     };
     for (const auto& [button, label] : links)
         label->setText(button->toolTip());
+    // Screen readers name each glyph button by its hint.
+    for (QToolButton* button : pnButtons->findChildren<QToolButton*>())
+        button->setAccessibleName(button->toolTip());
+    for (QToolButton* button : Panel2->findChildren<QToolButton*>())
+        button->setAccessibleName(button->toolTip());
     cptEdit->setText(btnEdit->toolTip());
 
     // Labels beside the buttons are sized to their new texts.

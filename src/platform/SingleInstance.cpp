@@ -5,9 +5,8 @@
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QLocalSocket>
+#include <QStandardPaths>
 #include <QThread>
-
-#include <unistd.h>
 
 namespace {
 
@@ -16,16 +15,10 @@ constexpr quint16 kVersion = 1;
 constexpr char kAck = 'A';
 constexpr int kConnectWaitMs = 3000;
 
+// $XDG_RUNTIME_DIR, or a private per-user folder that Qt creates and checks the owner of.
 QString defaultFolder()
 {
-    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(QString::fromLocal8Bit(runtime)).exists())
-        return QString::fromLocal8Bit(runtime);
-    const QString own = QDir::tempPath() + QStringLiteral("/velko-fotodesk-%1").arg(getuid());
-    QDir().mkpath(own);
-    QFile::setPermissions(own,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    return own;
+    return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
 }
 
 } // namespace
