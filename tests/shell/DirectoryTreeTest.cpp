@@ -516,12 +516,21 @@ void DirectoryTreeTest::driveAddedAndRemovedThroughMountTable()
     QVERIFY(isPlaceholderOnly(childNamed(computer, QStringLiteral("camera"))));
     QCOMPARE(childNamed(computer, QStringLiteral("usb"))->childCount(), 0);
 
+    // Unmounted while expanded, with a folder on it selected.
+    QTreeWidgetItem* deep = expandPath(
+        tree, {QStringLiteral("My Computer"), QStringLiteral("disk"), QStringLiteral("Archive")});
+    QVERIFY(deep);
+    tree.setCurrentItem(childNamed(deep, QStringLiteral("A")));
+    ChangeRecorder changes(tree);
     mounts.erase(mounts.begin()); // the disk
     mNamespace.writeMountTable(mounts);
     ShellChangeNotifier::instance().rescanMounts();
     QTRY_COMPARE(childNames(computer),
                  (QStringList{QStringLiteral("File System"), QStringLiteral("card"),
                               QStringLiteral("camera"), QStringLiteral("usb")}));
+    QCOMPARE(tree.selectedNode(), computer);
+    QVERIFY(!changes.nodes.empty());
+    QCOMPARE(changes.nodes.back(), computer);
 }
 
 void DirectoryTreeTest::copySelectionFromDriveTree()
