@@ -67,9 +67,11 @@ std::vector<FileSystemChange> InotifyEventMapper::feed(const char* data, size_t 
         } else if (header.mask & IN_MOVED_FROM) {
             mPending.push_back(PendingMove{header.cookie, path, isFolder});
         } else if (header.mask & IN_MOVED_TO) {
+            const quint32 cookie =
+                header.cookie; // a struct with a flexible array cannot be captured
             const auto from =
                 std::find_if(mPending.begin(), mPending.end(),
-                             [&](const PendingMove& m) { return m.cookie == header.cookie; });
+                             [cookie](const PendingMove& m) { return m.cookie == cookie; });
             if (from == mPending.end()) {
                 changes.push_back(pathChange(isFolder ? ShcneMkDir : ShcneCreate, path));
             } else {
