@@ -7,6 +7,7 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -14,6 +15,7 @@ constexpr quint32 kMagic = 0x5646444b; // "VFDK"
 constexpr quint16 kVersion = 1;
 constexpr char kAck = 'A';
 constexpr int kConnectWaitMs = 3000;
+constexpr int kClientTimeoutMs = 10000;
 
 // $XDG_RUNTIME_DIR, or a private per-user folder that Qt creates and checks the owner of.
 QString defaultFolder()
@@ -130,6 +132,8 @@ void SingleInstance::acceptConnection()
 {
     while (QLocalSocket* socket = mServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // A client that connects and says nothing is not kept for ever.
+        QTimer::singleShot(kClientTimeoutMs, socket, [socket] { socket->abort(); });
         auto buffer = std::make_shared<QByteArray>();
         connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
             buffer->append(socket->readAll());
