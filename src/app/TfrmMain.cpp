@@ -123,15 +123,23 @@ QFrame* makeLine(QWidget* parent, const char* name)
     return line;
 }
 
-QLabel* makeStepNumber(QWidget* parent, const QString& number)
+// A bold step number and its word-wrapped instruction beside it.
+QLabel* addStep(QHBoxLayout* layout, QWidget* parent, const QString& number, const char* name)
 {
-    auto* label = new QLabel(number, parent);
-    QFont bold = label->font();
+    auto* step = new QLabel(number, parent);
+    QFont bold = step->font();
     bold.setBold(true);
     bold.setPointSize(bold.pointSize() * 2);
-    label->setFont(bold);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
+    step->setFont(bold);
+    step->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(step);
+
+    auto* instruction = new QLabel(parent);
+    instruction->setObjectName(QLatin1String(name));
+    instruction->setWordWrap(true);
+    instruction->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    layout->addWidget(instruction, 1);
+    return instruction;
 }
 
 } // namespace
@@ -344,25 +352,14 @@ void TfrmMain::buildInstructionBar(QWidget* parent)
     auto* layout = new QHBoxLayout(pnBar);
     layout->setContentsMargins(kLeftSpacerWidth, 6, 0, 4);
     layout->setSpacing(6);
-
-    layout->addWidget(makeStepNumber(pnBar, QStringLiteral("1")));
-    cptSelectFolder = new QLabel(pnBar);
-    cptSelectFolder->setObjectName(QStringLiteral("cptSelectFolder"));
-    cptSelectFolder->setWordWrap(true);
-    cptSelectFolder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    layout->addWidget(cptSelectFolder, 1);
+    cptSelectFolder = addStep(layout, pnBar, QStringLiteral("1"), "cptSelectFolder");
 
     auto* right = new QWidget(pnBar);
     right->setFixedWidth(kBarRightWidth);
     auto* rightLayout = new QHBoxLayout(right);
     rightLayout->setContentsMargins(0, 0, 0, 0);
     rightLayout->setSpacing(6);
-    rightLayout->addWidget(makeStepNumber(right, QStringLiteral("2")));
-    cptSelectedPhotos = new QLabel(right);
-    cptSelectedPhotos->setObjectName(QStringLiteral("cptSelectedPhotos"));
-    cptSelectedPhotos->setWordWrap(true);
-    cptSelectedPhotos->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    rightLayout->addWidget(cptSelectedPhotos, 1);
+    cptSelectedPhotos = addStep(rightLayout, right, QStringLiteral("2"), "cptSelectedPhotos");
     layout->addWidget(right);
 }
 
