@@ -166,7 +166,11 @@ TEST(MountTable, ThisMachinesTableKeepsRootAndNoPseudoFileSystems)
     roots.mountTable = QStringLiteral("/proc/self/mountinfo");
     const auto volumes = MountTable::load(roots);
     ASSERT_TRUE(volumes);
-    EXPECT_TRUE(volumeAt(*volumes, "/"));
+    // Inside a chroot the root file system is not in the table at all.
+    QFile table(roots.mountTable);
+    ASSERT_TRUE(table.open(QIODevice::ReadOnly));
+    const bool tableHasRoot = table.readAll().contains(" / / ");
+    EXPECT_EQ(volumeAt(*volumes, "/") != nullptr, tableHasRoot);
     for (const char* pseudo : {"/proc", "/sys", "/dev", "/dev/pts", "/dev/shm", "/sys/fs/cgroup"}) {
         EXPECT_FALSE(volumeAt(*volumes, pseudo)) << pseudo;
     }
