@@ -67,7 +67,5 @@ int runFotodesk(int& argc, char** argv)
     if (const QScreen* screen = frmMain.screen())
         frmMain.setGeometry(screen->availableGeometry());
     frmMain.showMaximized();
-    const int result = app.exec();
-    app.removeEventFilter(&hook);
-    return result;
+    return app.exec();
 }

@@ -123,6 +123,13 @@ QFrame* makeLine(QWidget* parent, const char* name)
     return line;
 }
 
+// Every glyph button shows its hint; screen readers name the button by it too.
+void setHint(QToolButton* button, const QString& hint)
+{
+    button->setToolTip(hint);
+    button->setAccessibleName(hint);
+}
+
 // A bold step number and its word-wrapped instruction beside it.
 QLabel* addStep(QHBoxLayout* layout, QWidget* parent, const QString& number, const char* name)
 {
@@ -187,7 +194,7 @@ void TfrmMain::FormCreate()
     setWindowTitle(captionFor(QLatin1String(kApplicationTitle), ProgramFileVersion()));
     lblTitle->setText(QLatin1String(kApplicationTitle));
     // No webcam list yet: the webcam command stays hidden.
-    placeWebcamCommand(false);
+    setWebcamCommandVisible(false);
 }
 
 QString TfrmMain::captionFor(const QString& title, const QString& version)
@@ -198,62 +205,75 @@ QString TfrmMain::captionFor(const QString& title, const QString& version)
 void TfrmMain::applyTexts()
 {
     cptSelectFolder->setText(GetText(TextSelectFolder));
-    btnSelectAll->setToolTip(GetText(TextSelectAll));
-    btnDeselectAll->setToolTip(GetText(TextDeselectAll));
-    btnGetPhotos->setToolTip(GetText(TextGetPhotos));
     cptSelectedPhotos->setText(GetText(TextSelectedPhotos));
-    btnPrint->setToolTip(GetText(TextPrint));
-    btnUpload->setToolTip(GetText(TextUpload));
-    btnView->setToolTip(GetText(TextView));
-    btnSlideshow->setToolTip(GetText(TextSlideshow));
-    btnCreateViewFile->setToolTip(GetText(TextCreateViewFile));
-    btnScreenSaver->setToolTip(GetText(TextScreenSaver));
-    btnDelete->setToolTip(GetText(TextDelete));
-    VelkoImageScroller1->setNoItemsText(GetText(TextNoPhotosInFolder));
-    btnHelp->setToolTip(GetText(TextHelp) + QStringLiteral(" (F1)"));
-    lblFareDoppio->setText(GetText(TextDoubleClickToEdit));
-    btnTWAIN->setToolTip(GetText(TextTwain));
-    btnEdit->setToolTip(GetText(TextEditActivePhoto));
+    setHint(btnSelectAll, GetText(TextSelectAll));
+    setHint(btnDeselectAll, GetText(TextDeselectAll));
+    setHint(btnGetPhotos, GetText(TextGetPhotos));
+    setHint(btnTWAIN, GetText(TextTwain));
+    setHint(btnView, GetText(TextView));
+    setHint(btnSlideshow, GetText(TextSlideshow));
+    setHint(btnPrint, GetText(TextPrint));
+    setHint(btnUpload, GetText(TextUpload));
+    setHint(btnCreateViewFile, GetText(TextCreateViewFile));
+    setHint(btnScreenSaver, GetText(TextScreenSaver));
+    setHint(btnDelete, GetText(TextDelete));
+    setHint(btnEdit, GetText(TextEditActivePhoto));
+    setHint(btnSnapshot, GetText(TextSnapshot));
+    setHint(btnHelp, GetText(TextHelp) + QStringLiteral(" (F1)"));
     lblEdit->setText(GetText(TextEditActivePhoto));
-    btnSnapshot->setToolTip(GetText(TextSnapshot));
+    lblFareDoppio->setText(GetText(TextDoubleClickToEdit));
     cptHelp->setText(GetText(TextHelp));
     cptHelp->setToolTip(btnHelp->toolTip());
+    VelkoImageScroller1->setNoItemsText(GetText(TextNoPhotosInFolder));
 
+    // Each link label shows its button's hint.
     const std::pair<QToolButton*, LinkLabel*> links[] = {
         {btnGetPhotos, cptGetPhotos},
-        {btnPrint, cptPrint},
-        {btnUpload, cptUpload},
+        {btnTWAIN, cptTWAIN},
         {btnView, cptView},
         {btnSlideshow, cptSlideShow},
+        {btnPrint, cptPrint},
+        {btnUpload, cptUpload},
         {btnCreateViewFile, cptCreateViewFile},
         {btnScreenSaver, cptScreenSaver},
         {btnDelete, cptDelete},
-        {btnTWAIN, cptTWAIN},
+        {btnEdit, cptEdit},
         {btnSnapshot, cptSnapshot},
     };
     for (const auto& [button, label] : links)
         label->setText(button->toolTip());
-    // Screen readers name each glyph button by its hint.
-    for (QToolButton* button : pnButtons->findChildren<QToolButton*>())
-        button->setAccessibleName(button->toolTip());
-    for (QToolButton* button : Panel2->findChildren<QToolButton*>())
-        button->setAccessibleName(button->toolTip());
-    cptEdit->setText(btnEdit->toolTip());
+}
 
-    // Labels beside the buttons are sized to their new texts.
-    placeCommand(btnView, cptView, kViewTop);
-    placeCommand(btnSlideshow, cptSlideShow, kSlideshowTop);
-    placeCommand(btnPrint, cptPrint, kPrintTop);
-    placeCommand(btnUpload, cptUpload, kCreateViewFileTop);
-    placeCommand(btnCreateViewFile, cptCreateViewFile, kCreateViewFileTop);
-    placeCommand(btnScreenSaver, cptScreenSaver, kCreateViewFileTop);
-    placeCommand(btnDelete, cptDelete, kDeleteTop);
-    placeCommand(btnEdit, lblEdit, kEditTop);
-    placeCommand(btnEdit, cptEdit, kEditTop);
-    placeCommand(btnSnapshot, cptSnapshot, kSnapshotTop);
-    placeCommand(btnHelp, cptHelp, kHelpTop);
-    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop, kCommandColumnWidth - kLabelLeft,
-                               lblFareDoppio->heightForWidth(kCommandColumnWidth - kLabelLeft));
+std::vector<TfrmMain::CommandSlot> TfrmMain::fixedCommands() const
+{
+    return {
+        {btnView, cptView, kViewTop},
+        {btnSlideshow, cptSlideShow, kSlideshowTop},
+        {btnPrint, cptPrint, kPrintTop},
+        {btnUpload, cptUpload, kCreateViewFileTop},
+        {btnCreateViewFile, cptCreateViewFile, kCreateViewFileTop},
+        {btnScreenSaver, cptScreenSaver, kCreateViewFileTop},
+        {btnDelete, cptDelete, kDeleteTop},
+        {btnEdit, lblEdit, kEditTop},
+        {btnEdit, cptEdit, kEditTop},
+    };
+}
+
+// Labels are sized to their texts, so this runs once the texts are set.
+void TfrmMain::layoutCommandColumn()
+{
+    for (const CommandSlot& command : fixedCommands())
+        placeCommand(command.button, command.label, command.top);
+    const int labelWidth = kCommandColumnWidth - kLabelLeft;
+    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop, labelWidth,
+                               lblFareDoppio->heightForWidth(labelWidth));
+
+    // A hint that wraps to more lines than the English pushes the commands below it down;
+    // without the webcam command, Help takes its place.
+    const int firstTop = std::max(kSnapshotTop, lblFareDoppio->geometry().bottom() + 6);
+    const bool webcam = btnSnapshot->isVisibleTo(pnButtons);
+    placeCommand(btnSnapshot, cptSnapshot, firstTop);
+    placeCommand(btnHelp, cptHelp, webcam ? firstTop + (kHelpTop - kSnapshotTop) : firstTop);
 }
 
 int TfrmMain::treeMaximumWidth() const
@@ -301,14 +321,11 @@ void TfrmMain::createEditFrame()
     frmEditPicture->hide();
 }
 
-void TfrmMain::placeWebcamCommand(bool visible)
+void TfrmMain::setWebcamCommandVisible(bool visible)
 {
     btnSnapshot->setVisible(visible);
     cptSnapshot->setVisible(visible);
-    // A hint that wraps to more lines than the English pushes the commands below it down.
-    const int firstTop = std::max(kSnapshotTop, lblFareDoppio->geometry().bottom() + 6);
-    placeCommand(btnSnapshot, cptSnapshot, firstTop);
-    placeCommand(btnHelp, cptHelp, visible ? firstTop + (kHelpTop - kSnapshotTop) : firstTop);
+    layoutCommandColumn();
 }
 
 void TfrmMain::buildTopBand(QWidget* parent)
@@ -408,7 +425,10 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
 
     Panel2 = makePanel(pnImageScroller, "Panel2", kWindowColor);
     Panel2->setFixedHeight(kToolStripHeight);
-    auto* strip = new QHBoxLayout(Panel2);
+    auto* stripRows = new QVBoxLayout(Panel2);
+    stripRows->setContentsMargins(0, 0, 0, 0);
+    stripRows->setSpacing(0);
+    auto* strip = new QHBoxLayout;
     strip->setContentsMargins(3, 2, 3, 3);
     strip->setSpacing(3);
     btnGetPhotos = makeButton(Panel2, "btnGetPhotos", QStringLiteral("folder-download"));
@@ -422,7 +442,8 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
     strip->addWidget(btnDeselectAll);
     auto* stripLine = makeLine(Panel2, "Panel2Line");
     stripLine->setFixedHeight(1);
-    stripLine->setGeometry(0, kToolStripHeight - 1, 4000, 1);
+    stripRows->addLayout(strip, 1);
+    stripRows->addWidget(stripLine);
 
     // Below the strip's height, so never seen: TWAIN is reached through Get photos.
     btnTWAIN = makeButton(Panel2, "btnTWAIN", QStringLiteral("scanner"));
@@ -500,21 +521,10 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
           static_cast<QWidget*>(cptEdit), static_cast<QWidget*>(bvSeparator2)})
         hidden->hide();
 
-    const std::pair<QToolButton*, LinkLabel*> commands[] = {
-        {btnView, cptView},
-        {btnSlideshow, cptSlideShow},
-        {btnPrint, cptPrint},
-        {btnUpload, cptUpload},
-        {btnCreateViewFile, cptCreateViewFile},
-        {btnScreenSaver, cptScreenSaver},
-        {btnDelete, cptDelete},
-        {btnEdit, lblEdit},
-        {btnEdit, cptEdit},
-        {btnSnapshot, cptSnapshot},
-        {btnHelp, cptHelp},
-    };
-    for (const auto& [button, label] : commands)
-        connectCommand(button, label, &TfrmMain::commandNotYetAvailable);
+    for (const CommandSlot& command : fixedCommands())
+        connectCommand(command.button, command.label, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnHelp, cptHelp, &TfrmMain::commandNotYetAvailable);
     return pnButtons;
 }
 

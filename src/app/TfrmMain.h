@@ -71,7 +71,16 @@ private:
     void applySizeLimits();
     void showMyDocuments();
     void createEditFrame();
-    void placeWebcamCommand(bool visible);
+    // A command of the column at its fixed place: its button, its label and their top.
+    struct CommandSlot
+    {
+        QToolButton* button;
+        LinkLabel* label;
+        int top;
+    };
+    std::vector<CommandSlot> fixedCommands() const;
+    void layoutCommandColumn();
+    void setWebcamCommandVisible(bool visible);
 
     void buildTopBand(QWidget* parent);
     void buildInstructionBar(QWidget* parent);

@@ -13,9 +13,10 @@ constexpr QSize kSplashSize(500, 373);
 }
 
 TfrmSplash::TfrmSplash(QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      mPicture((initAppResources(), QStringLiteral(":/artwork/splash.png")))
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
 {
+    initAppResources();
+    mPicture.load(QStringLiteral(":/artwork/splash.png"));
     setFixedSize(kSplashSize);
     setAttribute(Qt::WA_OpaquePaintEvent);
 }

@@ -13,11 +13,11 @@
 class TVelkoImageScroller : public QWidget
 {
     Q_OBJECT
-    Q_PROPERTY(int ThumbSize MEMBER mThumbSize)
-    Q_PROPERTY(int Padding MEMBER mPadding)
-    Q_PROPERTY(int Spacing MEMBER mSpacing)
-    Q_PROPERTY(int ItemBorderWidth MEMBER mItemBorderWidth)
-    Q_PROPERTY(bool AllowSorting MEMBER mAllowSorting)
+    Q_PROPERTY(int ThumbSize READ thumbSize WRITE setThumbSize)
+    Q_PROPERTY(int Padding READ padding WRITE setPadding)
+    Q_PROPERTY(int Spacing READ spacing WRITE setSpacing)
+    Q_PROPERTY(int ItemBorderWidth READ itemBorderWidth WRITE setItemBorderWidth)
+    Q_PROPERTY(bool AllowSorting READ allowSorting WRITE setAllowSorting)
     Q_PROPERTY(QString NoItemsText READ noItemsText WRITE setNoItemsText)
 public:
     explicit TVelkoImageScroller(QWidget* parent = nullptr);

@@ -1,6 +1,7 @@
 #include "MountTable.h"
 
 #include "ShellChangeNotifier.h"
+#include "ShellDirectory.h"
 #include "ShellNameOrder.h"
 #include "ShellPaths.h"
 
@@ -43,18 +44,6 @@ QString decodeUdevLabel(const QByteArray& name)
     return QString::fromUtf8(out);
 }
 
-// statx with DONT_SYNC and NO_AUTOMOUNT so that a stale network mount or an automount
-// point does not stall the caller (the mount table is re-read on the GUI thread).
-bool isDirectory(const QByteArray& path)
-{
-    struct statx st = {};
-    if (statx(AT_FDCWD, path.constData(), AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_TYPE, &st) !=
-        0) {
-        return false;
-    }
-    return S_ISDIR(st.stx_mode);
-}
-
 bool isUnderMediaDir(const QByteArray& mountPoint, const ShellRoots& roots)
 {
     return std::any_of(roots.mediaDirs.begin(), roots.mediaDirs.end(), [&](const QByteArray& dir) {
@@ -68,10 +57,7 @@ QString labelFor(const MountInfoEntry& entry, const QByteArray& device,
     if (const auto it = labels.find(device); it != labels.end() && !it->second.isEmpty()) {
         return it->second;
     }
-    if (entry.mountPoint == "/") {
-        return QStringLiteral("File System");
-    }
-    return QFile::decodeName(ShellPaths::lastName(entry.mountPoint));
+    return MountTable::fallbackLabel(entry.mountPoint);
 }
 
 } // namespace
@@ -186,7 +172,7 @@ std::vector<ShellVolume> selectVolumes(const std::vector<MountInfoEntry>& entrie
     const std::map<QByteArray, QString> labels = readLabels(roots.diskByLabel);
     std::vector<ShellVolume> volumes;
     for (const auto& [mountPoint, entry] : byMountPoint) {
-        if (!isDirectory(mountPoint)) {
+        if (!ShellDirectory::isFolder(mountPoint)) {
             continue; // containers bind-mount single files
         }
         ShellVolume volume;
@@ -206,21 +192,28 @@ std::vector<ShellVolume> selectVolumes(const std::vector<MountInfoEntry>& entrie
     return volumes;
 }
 
+const ShellVolume* findVolume(const std::vector<ShellVolume>& volumes, const QByteArray& mountPoint)
+{
+    const auto it = std::find_if(volumes.begin(), volumes.end(), [&](const ShellVolume& volume) {
+        return volume.mountPoint == mountPoint;
+    });
+    return it == volumes.end() ? nullptr : &*it;
+}
+
+QString fallbackLabel(const QByteArray& mountPoint)
+{
+    return mountPoint == "/" ? QStringLiteral("File System")
+                             : QFile::decodeName(ShellPaths::lastName(mountPoint));
+}
+
 std::optional<std::vector<ShellVolume>> load(const ShellRoots& roots)
 {
-    // /proc files report no size, so read until the end.
     QFile file(roots.mountTable);
     if (!file.open(QIODevice::ReadOnly)) {
         return std::nullopt;
     }
-    QByteArray text;
-    for (;;) {
-        const QByteArray chunk = file.read(64 * 1024);
-        if (chunk.isEmpty()) {
-            break;
-        }
-        text += chunk;
-    }
+    // readAll reads on to the end of /proc files, which report no size.
+    const QByteArray text = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         return std::nullopt;
     }
@@ -230,15 +223,9 @@ std::optional<std::vector<ShellVolume>> load(const ShellRoots& roots)
 std::vector<VolumeChange> diff(const std::vector<ShellVolume>& before,
                                const std::vector<ShellVolume>& after)
 {
-    const auto find = [](const std::vector<ShellVolume>& volumes, const QByteArray& mountPoint) {
-        const auto it = std::find_if(volumes.begin(), volumes.end(), [&](const ShellVolume& v) {
-            return v.mountPoint == mountPoint;
-        });
-        return it == volumes.end() ? nullptr : &*it;
-    };
     std::vector<VolumeChange> changes;
     for (const ShellVolume& old : before) {
-        const ShellVolume* now = find(after, old.mountPoint);
+        const ShellVolume* now = findVolume(after, old.mountPoint);
         if (!now) {
             if (old.removable) {
                 changes.push_back({ShcneMediaRemoved, old.mountPoint});
@@ -250,7 +237,7 @@ std::vector<VolumeChange> diff(const std::vector<ShellVolume>& before,
         }
     }
     for (const ShellVolume& now : after) {
-        if (!find(before, now.mountPoint)) {
+        if (!findVolume(before, now.mountPoint)) {
             changes.push_back({ShcneDriveAdd, now.mountPoint});
             if (now.removable) {
                 changes.push_back({ShcneMediaInserted, now.mountPoint});

@@ -33,6 +33,12 @@ std::map<QByteArray, QString> readLabels(const QByteArray& byLabelDir);
 // without pseudo file systems, partial bind mounts and mount points that are not folders.
 std::vector<ShellVolume> selectVolumes(const std::vector<MountInfoEntry>& entries,
                                        const ShellRoots& roots);
+// The volume mounted at the point; null when there is none.
+const ShellVolume* findVolume(const std::vector<ShellVolume>& volumes,
+                              const QByteArray& mountPoint);
+// A volume's name when it has no label: "File System" for "/", else the mount point's last name.
+QString fallbackLabel(const QByteArray& mountPoint);
+
 // Reads and selects; nullopt when the table cannot be read.
 std::optional<std::vector<ShellVolume>> load(const ShellRoots& roots);
 

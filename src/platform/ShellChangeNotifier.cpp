@@ -64,9 +64,13 @@ int rootKey(const ShellItemIdList& id)
     return first.name == ShellVirtualName::MyDocuments ? 1 : 2;
 }
 
-int compare(const ShellItemIdList& a, const ShellItemIdList& b)
+// The list of the other side of a rename that goes through the same root.
+const ShellItemIdList* partnerOf(const std::vector<ShellItemIdList>& ids, const ShellItemIdList& id)
 {
-    return ShellNamespace::instance().desktopFolder().compareIds(a, b);
+    const auto it = std::find_if(ids.begin(), ids.end(), [&](const ShellItemIdList& other) {
+        return rootKey(other) == rootKey(id);
+    });
+    return it == ids.end() ? nullptr : &*it;
 }
 
 } // namespace
@@ -314,7 +318,7 @@ void ShellChangeNotifier::Private::reportOverflow()
     std::vector<ShellItemIdList> folders;
     const auto add = [&](const ShellItemIdList& id) {
         for (const ShellItemIdList& known : folders) {
-            if (compare(known, id) == 0) {
+            if (sameFolderId(known, id)) {
                 return;
             }
         }
@@ -344,7 +348,7 @@ bool ShellChangeNotifier::Private::matches(const Client& client, const ShellItem
     if (count < folderCount || (!client.recursive && count > folderCount + 1)) {
         return false;
     }
-    return compare(id.first(folderCount), client.folder) == 0;
+    return sameFolderId(id.first(folderCount), client.folder);
 }
 
 void ShellChangeNotifier::Private::post(const Client& client, quint32 event,
@@ -380,13 +384,8 @@ void ShellChangeNotifier::Private::deliverPaths(quint32 event, const QByteArray&
     const std::vector<ShellItemIdList> second =
         secondPath.isEmpty() ? std::vector<ShellItemIdList>() : ns.idsOfPath(secondPath);
     for (const ShellItemIdList& id : first) {
-        ShellItemIdList partner;
-        for (const ShellItemIdList& other : second) {
-            if (rootKey(other) == rootKey(id)) {
-                partner = other;
-            }
-        }
-        deliverList(event, id, partner);
+        const ShellItemIdList* partner = partnerOf(second, id);
+        deliverList(event, id, partner ? *partner : ShellItemIdList());
     }
 }
 
@@ -397,17 +396,9 @@ void ShellChangeNotifier::Private::deliverRename(quint32 event,
     const bool folder = event == ShcneRenameFolder;
     const quint32 removal = folder ? ShcneRmDir : ShcneDelete;
     const quint32 creation = folder ? ShcneMkDir : ShcneCreate;
-    const auto partnerIn = [](const std::vector<ShellItemIdList>& ids, const ShellItemIdList& id) {
-        for (const ShellItemIdList& other : ids) {
-            if (rootKey(other) == rootKey(id)) {
-                return &other;
-            }
-        }
-        return static_cast<const ShellItemIdList*>(nullptr);
-    };
     for (const auto& [registration, client] : clients) {
         for (const ShellItemIdList& oldId : from) {
-            const ShellItemIdList* newId = partnerIn(to, oldId);
+            const ShellItemIdList* newId = partnerOf(to, oldId);
             const bool seesOld = matches(client, oldId);
             const bool seesNew = newId && matches(client, *newId);
             if (seesOld && seesNew) {
@@ -419,7 +410,7 @@ void ShellChangeNotifier::Private::deliverRename(quint32 event,
             }
         }
         for (const ShellItemIdList& newId : to) {
-            if (!partnerIn(from, newId) && matches(client, newId)) {
+            if (!partnerOf(from, newId) && matches(client, newId)) {
                 post(client, creation, newId);
             }
         }

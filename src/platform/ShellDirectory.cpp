@@ -112,8 +112,12 @@ bool hasSubFolders(const QByteArray& path)
 
 bool isFolder(const QByteArray& path)
 {
-    struct stat st = {};
-    return stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    // DONT_SYNC and NO_AUTOMOUNT: a stale network mount or an automount point must not
+    // stall the GUI thread, which asks this of mount points and new folders.
+    struct statx st = {};
+    return statx(AT_FDCWD, path.constData(), AT_NO_AUTOMOUNT | AT_STATX_DONT_SYNC, STATX_TYPE,
+                 &st) == 0 &&
+           S_ISDIR(st.stx_mode);
 }
 
 } // namespace ShellDirectory

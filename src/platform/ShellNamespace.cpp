@@ -49,15 +49,6 @@ QByteArray absolute(const QByteArray& path)
     return ShellPaths::join(QFile::encodeName(QDir::currentPath()), path);
 }
 
-QByteArray userHome()
-{
-    if (const QByteArray home = qgetenv("HOME"); !home.isEmpty()) {
-        return home;
-    }
-    const passwd* pw = getpwuid(getuid());
-    return pw ? QByteArray(pw->pw_dir) : QByteArray("/");
-}
-
 QByteArray userName()
 {
     if (const QByteArray user = qgetenv("USER"); !user.isEmpty()) {
@@ -120,14 +111,6 @@ struct Resolved
     const ShellVolume* volume = nullptr; // the mounted volume of a Volume node
 };
 
-const ShellVolume* findVolume(const std::vector<ShellVolume>& volumes, const QByteArray& mountPoint)
-{
-    const auto it = std::find_if(volumes.begin(), volumes.end(), [&](const ShellVolume& volume) {
-        return volume.mountPoint == mountPoint;
-    });
-    return it == volumes.end() ? nullptr : &*it;
-}
-
 bool isSafeEntryName(const QByteArray& name)
 {
     return !name.isEmpty() && name != "." && name != ".." && !name.contains('/') &&
@@ -169,7 +152,7 @@ Resolved resolveVirtual(const std::vector<ShellItem>& items, const ShellRoots& r
             return {};
         }
         r.path = volume.name;
-        r.volume = findVolume(volumes, volume.name);
+        r.volume = MountTable::findVolume(volumes, volume.name);
         r.node = items.size() == 2 ? Node::Volume : Node::Path;
         if (!appendEntries(items, 2, r.path)) {
             return {};
@@ -203,12 +186,6 @@ Resolved resolve(const ShellItemIdList& id, const ShellRoots& roots,
         }
     }
     return {};
-}
-
-QString fallbackVolumeLabel(const QByteArray& mountPoint)
-{
-    return mountPoint == "/" ? QStringLiteral("File System")
-                             : QFile::decodeName(ShellPaths::lastName(mountPoint));
 }
 
 // Newlines and other control characters would break a one-line label: show their symbols.
@@ -290,12 +267,15 @@ int compareItems(const ItemCursor& a, const ItemCursor& b)
     return ShellNameOrder::compareNames(a.name(), b.name());
 }
 
-ShellVolume rootVolume()
+// "/" is always a volume, even where the table lacks it (a chroot) or cannot be read.
+void ensureRootVolume(std::vector<ShellVolume>& volumes)
 {
-    ShellVolume volume;
-    volume.mountPoint = "/";
-    volume.label = fallbackVolumeLabel("/");
-    return volume;
+    if (MountTable::findVolume(volumes, "/"))
+        return;
+    ShellVolume root;
+    root.mountPoint = "/";
+    root.label = MountTable::fallbackLabel("/");
+    volumes.insert(volumes.begin(), std::move(root));
 }
 
 bool pathExists(const QByteArray& path)
@@ -367,7 +347,8 @@ ShellRoots ShellRoots::fromEnvironment()
 {
     ShellRoots roots;
     const QByteArray velkoHome = absolute(qgetenv("VELKO_HOME"));
-    roots.home = ShellPaths::canonical(velkoHome.isEmpty() ? absolute(userHome()) : velkoHome);
+    roots.home = ShellPaths::canonical(
+        velkoHome.isEmpty() ? absolute(QFile::encodeName(QDir::homePath())) : velkoHome);
 
     QByteArray desktop = absolute(qgetenv("VELKO_DESKTOP_DIR"));
     if (desktop.isEmpty()) {
@@ -519,6 +500,26 @@ std::optional<ShellItemIdList> ShellFolder::parseDisplayName(const QString& text
     return std::nullopt;
 }
 
+bool ShellFolder::listsFolder(const ShellItemIdList& relative) const
+{
+    if (relative.itemCount() != 1) {
+        return false;
+    }
+    const ShellItem item = relative.lastItem();
+    if (item.kind == ShellItemKind::Entry) {
+        if (item.name.startsWith('.')) {
+            return false; // hidden, so never listed
+        }
+        const auto path = ShellNamespace::instance().pathOf(mId + relative);
+        return path && ShellDirectory::isFolder(*path);
+    }
+    // Virtual children and volumes are few and held in memory.
+    const std::vector<ShellItemIdList> children = enumObjects(EnumFolders);
+    return std::any_of(children.begin(), children.end(), [&](const ShellItemIdList& child) {
+        return compareIds(child, relative) == 0;
+    });
+}
+
 int ShellFolder::compareIds(const ShellItemIdList& a, const ShellItemIdList& b) const
 {
     ItemCursor left(a.bytes());
@@ -539,7 +540,7 @@ ShellNamespace& ShellNamespace::instance()
     return ns;
 }
 
-ShellNamespace::ShellNamespace() : mDesktop(std::make_unique<ShellFolder>(ShellItemIdList()))
+ShellNamespace::ShellNamespace()
 {
     reset();
 }
@@ -552,9 +553,7 @@ void ShellNamespace::reset()
     if (auto volumes = MountTable::load(state->roots)) {
         state->volumes = std::move(*volumes);
     }
-    if (!findVolume(state->volumes, "/")) {
-        state->volumes.insert(state->volumes.begin(), rootVolume());
-    }
+    ensureRootVolume(state->volumes);
     setState(std::move(state));
 }
 
@@ -572,7 +571,7 @@ void ShellNamespace::setState(std::shared_ptr<const State> state)
 
 const ShellFolder& ShellNamespace::desktopFolder() const
 {
-    return *mDesktop;
+    return mDesktop;
 }
 
 std::optional<ShellItemIdList> ShellNamespace::specialFolderLocation(int specialFolder) const
@@ -602,10 +601,10 @@ ShellItemIdList ShellNamespace::myComputer() const
     return ShellItemIdList(virtualItem(ShellVirtualName::MyComputer));
 }
 
-QString ShellNamespace::displayName(const ShellItemIdList& absolute) const
+namespace {
+
+QString nameOf(const Resolved& r, const ShellItemIdList& absolute)
 {
-    const auto s = state();
-    const Resolved r = resolve(absolute, s->roots, s->volumes);
     switch (r.node) {
     case Node::Root:
         return QStringLiteral("Desktop");
@@ -618,7 +617,7 @@ QString ShellNamespace::displayName(const ShellItemIdList& absolute) const
     case Node::Trash:
         return QStringLiteral("Trash");
     case Node::Volume:
-        return r.volume ? r.volume->label : fallbackVolumeLabel(r.path);
+        return r.volume ? r.volume->label : MountTable::fallbackLabel(r.path);
     case Node::Path:
         return visibleName(QFile::decodeName(absolute.lastItem().name));
     case Node::Invalid:
@@ -627,10 +626,8 @@ QString ShellNamespace::displayName(const ShellItemIdList& absolute) const
     return {};
 }
 
-int ShellNamespace::iconIndex(const ShellItemIdList& absolute, bool open) const
+int iconOf(const Resolved& r, bool open)
 {
-    const auto s = state();
-    const Resolved r = resolve(absolute, s->roots, s->volumes);
     switch (r.node) {
     case Node::Root:
         return ShellIconList::Desktop;
@@ -653,6 +650,26 @@ int ShellNamespace::iconIndex(const ShellItemIdList& absolute, bool open) const
         break;
     }
     return open ? ShellIconList::FolderOpen : ShellIconList::Folder;
+}
+
+} // namespace
+
+ShellDisplay ShellNamespace::display(const ShellItemIdList& absolute) const
+{
+    const auto s = state();
+    const Resolved r = resolve(absolute, s->roots, s->volumes);
+    return ShellDisplay{nameOf(r, absolute), iconOf(r, false), iconOf(r, true)};
+}
+
+QString ShellNamespace::displayName(const ShellItemIdList& absolute) const
+{
+    return display(absolute).name;
+}
+
+int ShellNamespace::iconIndex(const ShellItemIdList& absolute, bool open) const
+{
+    const ShellDisplay shown = display(absolute);
+    return open ? shown.openIcon : shown.icon;
 }
 
 std::optional<QByteArray> ShellNamespace::pathOf(const ShellItemIdList& absolute) const
@@ -713,12 +730,15 @@ std::pair<std::vector<ShellVolume>, std::vector<ShellVolume>> ShellNamespace::re
     if (!volumes) {
         return {before->volumes, before->volumes};
     }
-    if (!findVolume(*volumes, "/")) {
-        volumes->insert(volumes->begin(), rootVolume());
-    }
+    ensureRootVolume(*volumes);
     auto after = std::make_shared<State>();
     after->roots = before->roots;
     after->volumes = std::move(*volumes);
     setState(after);
     return {before->volumes, after->volumes};
+}
+
+bool sameFolderId(const ShellItemIdList& a, const ShellItemIdList& b)
+{
+    return ShellNamespace::instance().desktopFolder().compareIds(a, b) == 0;
 }

@@ -62,6 +62,14 @@ struct ShellVolume
     int mountId = 0;
 };
 
+// How a list is shown: its display name and its closed and open icons.
+struct ShellDisplay
+{
+    QString name;
+    int icon = 0;
+    int openIcon = 0;
+};
+
 // Stands for IShellFolder. A value naming one folder of the namespace by its absolute
 // list. Safe to use from any thread.
 class ShellFolder
@@ -87,6 +95,9 @@ public:
     // first in the root's order, then volumes, then entries; names in ShellNameOrder's order
     // with ties broken by the raw bytes, so 0 means the same item; a prefix sorts first.
     int compareIds(const ShellItemIdList& a, const ShellItemIdList& b) const;
+    // Whether enumObjects(EnumFolders) lists the one-item child, found without listing:
+    // a folder's changes are checked against it one by one.
+    bool listsFolder(const ShellItemIdList& relative) const;
 
 private:
     ShellItemIdList mId;
@@ -108,6 +119,8 @@ public:
 
     // Empty for a list that names nothing; control characters in file names are shown as
     // visible symbols.
+    // The name and both icons (indices into ShellIconList) in one look-up.
+    ShellDisplay display(const ShellItemIdList& absolute) const;
     QString displayName(const ShellItemIdList& absolute) const;
     // Indices into ShellIconList.
     int iconIndex(const ShellItemIdList& absolute, bool open) const;
@@ -136,5 +149,8 @@ private:
     mutable std::mutex mStateMutex; // guards the pointer only; a State never changes
     std::mutex mReloadMutex;        // one mount-table reload at a time
     mutable std::shared_ptr<const State> mState;
-    std::unique_ptr<ShellFolder> mDesktop;
+    const ShellFolder mDesktop{ShellItemIdList()};
 };
+
+// True when two absolute lists name the same item, by the desktop folder's comparison.
+bool sameFolderId(const ShellItemIdList& a, const ShellItemIdList& b);

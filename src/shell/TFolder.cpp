@@ -54,15 +54,3 @@ bool TFolderList::containsId(const ShellItemIdList& id) const
     }
     return false;
 }
-
-const ShellFolder& desktopShellFolder()
-{
-    // A copy: the folder is a value naming the root, so it outlives a namespace reset.
-    static const ShellFolder desktop = ShellNamespace::instance().desktopFolder();
-    return desktop;
-}
-
-bool sameFolderId(const ShellItemIdList& a, const ShellItemIdList& b)
-{
-    return desktopShellFolder().compareIds(a, b) == 0;
-}

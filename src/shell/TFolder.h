@@ -54,9 +54,3 @@ private:
     std::vector<std::unique_ptr<TFolder>> mFolders;
     std::unordered_map<const TFolder*, std::size_t> mIndex;
 };
-
-// The desktop folder, obtained once and shared by every tree.
-const ShellFolder& desktopShellFolder();
-
-// True when the two absolute lists name the same folder.
-bool sameFolderId(const ShellItemIdList& a, const ShellItemIdList& b);

@@ -6,8 +6,6 @@
 
 #include <QFocusEvent>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <utility>
 
@@ -58,7 +56,7 @@ bool isNodeAncestorOf(const QTreeWidgetItem* ancestor, const QTreeWidgetItem* no
 int compareNodes(const QTreeWidgetItem* node, const ShellItemIdList& id)
 {
     const TFolder* folder = TVelkoDirectoryTreeview::folderOf(node);
-    return folder ? desktopShellFolder().compareIds(folder->id(), id) : -1;
+    return folder ? ShellNamespace::instance().desktopFolder().compareIds(folder->id(), id) : -1;
 }
 
 // A relative list and the node built for it, sorted before insertion.
@@ -217,7 +215,8 @@ TVelkoDirectoryTreeview::createNode(const QTreeWidgetItem* parent, const ShellFo
                                     const ShellItemIdList& relative)
 {
     std::optional<ShellFolder> shellFolder =
-        parentFolder ? parentFolder->bindToObject(relative) : std::optional(desktopShellFolder());
+        parentFolder ? parentFolder->bindToObject(relative)
+                     : std::optional(ShellNamespace::instance().desktopFolder());
     if (!shellFolder)
         return nullptr;
 
@@ -255,10 +254,9 @@ void TVelkoDirectoryTreeview::refreshNode(QTreeWidgetItem* node)
     const TFolder* folder = folderOf(node);
     if (!folder)
         return;
-    const ShellNamespace& shell = ShellNamespace::instance();
-    node->setText(0, shell.displayName(folder->id()));
-    node->setIcon(
-        0, iconFor(shell.iconIndex(folder->id(), false), shell.iconIndex(folder->id(), true)));
+    const ShellDisplay shown = ShellNamespace::instance().display(folder->id());
+    node->setText(0, shown.name);
+    node->setIcon(0, iconFor(shown.icon, shown.openIcon));
 }
 
 QIcon TVelkoDirectoryTreeview::iconFor(int closedIndex, int openIndex)
@@ -357,31 +355,6 @@ TVelkoDirectoryTreeview::Located TVelkoDirectoryTreeview::locate(const ShellItem
             located.item = current;
     }
     return located;
-}
-
-std::optional<ShellItemIdList>
-TVelkoDirectoryTreeview::listedChild(const TFolder& parent, const ShellItemIdList& last) const
-{
-    if (!parent.shellFolder())
-        return std::nullopt;
-    if (last.itemCount() == 1 && last.lastItem().kind == ShellItemKind::Entry) {
-        // Checked directly: listing a large folder for every event in it would be quadratic.
-        const QByteArray& name = last.lastItem().name;
-        if (name.isEmpty() || name.startsWith('.'))
-            return std::nullopt; // hidden, so never listed
-        const std::optional<QByteArray> path =
-            ShellNamespace::instance().pathOf(parent.id() + last);
-        struct stat status;
-        if (!path || ::stat(path->constData(), &status) != 0 || !S_ISDIR(status.st_mode))
-            return std::nullopt;
-        return last;
-    }
-    const ShellFolder& folder = *parent.shellFolder();
-    for (ShellItemIdList& child : folder.enumObjects(EnumFolders)) {
-        if (folder.compareIds(child, last) == 0)
-            return std::move(child);
-    }
-    return std::nullopt;
 }
 
 // ---- removing and resetting nodes ----
@@ -486,7 +459,7 @@ QTreeWidgetItem* TVelkoDirectoryTreeview::ShowRoot(int kind)
         return desktop ? addRootNode(nullptr, *desktop) : nullptr;
     }
     if (kind == RootMyDocuments) {
-        const ShellFolder& desktop = desktopShellFolder();
+        const ShellFolder& desktop = ShellNamespace::instance().desktopFolder();
         const auto myDocuments =
             desktop.parseDisplayName(QString::fromLatin1(kMyDocumentsParseName));
         return myDocuments ? addRootNode(&desktop, *myDocuments) : nullptr;
@@ -503,7 +476,8 @@ QTreeWidgetItem* TVelkoDirectoryTreeview::ShowDrive(const QByteArray& path)
     const auto myComputer = shell.specialFolderLocation(SpecialMyComputer);
     if (!myComputer)
         return nullptr;
-    const auto myComputerFolder = desktopShellFolder().bindToObject(*myComputer);
+    const auto myComputerFolder =
+        ShellNamespace::instance().desktopFolder().bindToObject(*myComputer);
     if (!myComputerFolder)
         return nullptr;
     mRootPrefix = *myComputer;
@@ -526,8 +500,8 @@ QTreeWidgetItem* TVelkoDirectoryTreeview::SelectMyDocuments()
         setCurrentItem(root);
         return root;
     }
-    const auto myDocuments =
-        desktopShellFolder().parseDisplayName(QString::fromLatin1(kMyDocumentsParseName));
+    const auto myDocuments = ShellNamespace::instance().desktopFolder().parseDisplayName(
+        QString::fromLatin1(kMyDocumentsParseName));
     if (!myDocuments)
         return nullptr;
     expandNode(root);
@@ -574,7 +548,8 @@ void TVelkoDirectoryTreeview::CopySelectionTo(TVelkoDirectoryTreeview& other)
         } else if (mRootPrefix) {
             // Registering here too: a tree built only by copying must still follow changes.
             other.ensureRegistered();
-            const auto myComputer = desktopShellFolder().bindToObject(*mRootPrefix);
+            const auto myComputer =
+                ShellNamespace::instance().desktopFolder().bindToObject(*mRootPrefix);
             current = myComputer ? other.addRootNode(&*myComputer, items[next]) : nullptr;
         } else {
             current = other.ShowRoot(RootMyDocuments);
@@ -644,11 +619,10 @@ void TVelkoDirectoryTreeview::onItemAppeared(quint32 event, const ShellItemIdLis
     const TFolder* parentFolder = folderOf(located.parent);
     if (!parentFolder || !parentFolder->shellFolder())
         return;
-    const auto child = listedChild(*parentFolder, id.last());
-    if (!child)
+    if (!parentFolder->shellFolder()->listsFolder(id.last()))
         return;
     std::unique_ptr<QTreeWidgetItem> node =
-        createNode(located.parent, &*parentFolder->shellFolder(), *child);
+        createNode(located.parent, &*parentFolder->shellFolder(), id.last());
     if (node)
         insertSorted(located.parent, node.release());
 }
@@ -750,9 +724,11 @@ void TVelkoDirectoryTreeview::onFolderRenamed(const ShellItemIdList& oldId,
         refreshNode(existing);
         return;
     }
-    const auto child = listedChild(*parentFolder, newId.last());
-    auto shellFolder = child ? parentFolder->shellFolder()->bindToObject(*child) : std::nullopt;
-    const ShellItemIdList id = child ? parentFolder->id() + *child : ShellItemIdList();
+    const ShellFolder& parentShellFolder = *parentFolder->shellFolder();
+    const ShellItemIdList child = newId.last();
+    auto shellFolder =
+        parentShellFolder.listsFolder(child) ? parentShellFolder.bindToObject(child) : std::nullopt;
+    const ShellItemIdList id = parentFolder->id() + child;
     if (!shellFolder || mHiddenFolders.containsId(id)) {
         // The new name is not listed (renamed again, or now hidden): the old node is stale.
         removeNode(old.item);

@@ -98,8 +98,6 @@ private:
     void insertSorted(QTreeWidgetItem* parent, QTreeWidgetItem* node);
     QTreeWidgetItem* findChild(const QTreeWidgetItem* parent, const ShellItemIdList& id) const;
     Located locate(const ShellItemIdList& id) const;
-    std::optional<ShellItemIdList> listedChild(const TFolder& parent,
-                                               const ShellItemIdList& last) const;
 
     void deleteChildren(QTreeWidgetItem* node);
     void removeNode(QTreeWidgetItem* node);

@@ -1,6 +1,7 @@
 // Two real processes: the program started a second time hands its drive to the first copy.
 #include "SingleInstance.h"
 
+#include "EventLoopWait.h"
 #include "ShellTestNamespace.h"
 
 #include <QCoreApplication>
@@ -73,19 +74,20 @@ protected:
 
     bool firstCopyListens(int timeoutMs) const
     {
-        return waitUntil(
+        return pumpUntil(
             [this] {
                 QLocalSocket probe;
                 probe.connectToServer(socketPath());
                 return probe.waitForConnected(200);
             },
-            timeoutMs);
+            std::chrono::milliseconds(timeoutMs));
     }
 
     static bool exitsCleanly(QProcess& process, int timeoutMs)
     {
         const bool finished =
-            waitUntil([&process] { return process.state() == QProcess::NotRunning; }, timeoutMs);
+            pumpUntil([&process] { return process.state() == QProcess::NotRunning; },
+                      std::chrono::milliseconds(timeoutMs));
         return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
@@ -153,7 +155,7 @@ TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
     rogue.write(QByteArray(64, '\xff'));
     rogue.flush();
     EXPECT_TRUE(
-        waitUntil([&rogue] { return rogue.state() == QLocalSocket::UnconnectedState; }, 5000));
+        pumpUntil([&rogue] { return rogue.state() == QLocalSocket::UnconnectedState; }, 5s));
     EXPECT_EQ(received, 0);
 
     SingleInstance second(QStringLiteral("velko-fotodesk"), runtimeFolder());
@@ -164,7 +166,7 @@ TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
         sent = second.sendToFirst({QStringLiteral("/x"), true});
     }));
     sender->start();
-    EXPECT_TRUE(waitUntil([&sender] { return sender->isFinished(); }, 10000));
+    EXPECT_TRUE(pumpUntil([&sender] { return sender->isFinished(); }, 10s));
     sender->wait();
     EXPECT_TRUE(sent);
     EXPECT_EQ(received, 1);

@@ -1,5 +1,6 @@
 #include "ShellChangeNotifier.h"
 
+#include "EventLoopWait.h"
 #include "InotifyEventMapper.h"
 #include "ShellNamespace.h"
 #include "ShellTestNamespace.h"
@@ -51,8 +52,8 @@ public:
               const std::optional<ShellItemIdList>& second = std::nullopt) const
     {
         return int(std::count_if(messages.begin(), messages.end(), [&](const Message& m) {
-            return m.event == event && sameId(m.first, first) &&
-                   (!second || sameId(m.second, *second));
+            return m.event == event && sameFolderId(m.first, first) &&
+                   (!second || sameFolderId(m.second, *second));
         }));
     }
     int count(quint32 event) const
@@ -63,14 +64,15 @@ public:
     bool waitFor(quint32 event, const ShellItemIdList& first,
                  const std::optional<ShellItemIdList>& second = std::nullopt, int timeoutMs = 3000)
     {
-        return waitUntil([&] { return count(event, first, second) > 0; }, timeoutMs);
+        return pumpUntil([&] { return count(event, first, second) > 0; },
+                         std::chrono::milliseconds(timeoutMs));
     }
 };
 
 // Lets anything still on its way arrive.
 void settle(int ms = 150)
 {
-    waitUntil([] { return false; }, ms);
+    pumpFor(std::chrono::milliseconds(ms));
 }
 
 ShellItemIdList below(ShellItemIdList base, const QByteArray& relative)
@@ -376,7 +378,7 @@ TEST_F(ShellChangeNotifierTest, DrivesAndMediaComeAndGo)
     settle(50);
     ASSERT_EQ(recorder.messages.size(), 3u);
     EXPECT_EQ(recorder.messages[0].event, ShcneDriveAdd);
-    EXPECT_TRUE(sameId(recorder.messages[0].first, volume(card)));
+    EXPECT_TRUE(sameFolderId(recorder.messages[0].first, volume(card)));
     EXPECT_EQ(recorder.messages[1].event, ShcneMediaInserted);
 
     // Another card in the same slot.

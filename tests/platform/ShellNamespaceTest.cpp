@@ -93,10 +93,10 @@ TEST_F(ShellNamespaceTest, SpecialFolders)
 {
     ShellNamespace& shell = ShellNamespace::instance();
     EXPECT_TRUE(shell.specialFolderLocation(SpecialDesktop)->isEmpty());
-    EXPECT_TRUE(sameId(*shell.specialFolderLocation(SpecialMyComputer), shell.myComputer()));
+    EXPECT_TRUE(sameFolderId(*shell.specialFolderLocation(SpecialMyComputer), shell.myComputer()));
     EXPECT_EQ(shell.specialFolderLocation(SpecialRecycleBin)->lastItem().name, "Trash");
-    EXPECT_TRUE(sameId(*shell.specialFolderLocation(SpecialNetwork),
-                       *shell.specialFolderLocation(SpecialNetworkNeighborhood)));
+    EXPECT_TRUE(sameFolderId(*shell.specialFolderLocation(SpecialNetwork),
+                             *shell.specialFolderLocation(SpecialNetworkNeighborhood)));
     for (const int absent :
          {int(SpecialInternet), int(SpecialControlPanel), int(SpecialPrinters), 5, 999}) {
         EXPECT_FALSE(shell.specialFolderLocation(absent)) << absent;
@@ -106,7 +106,7 @@ TEST_F(ShellNamespaceTest, SpecialFolders)
     EXPECT_FALSE(shell.pathOf(shell.myComputer()));
     EXPECT_FALSE(shell.pathOf(*shell.specialFolderLocation(SpecialNetwork)));
     EXPECT_TRUE(desktop().parseDisplayName(QLatin1String(kMyDocumentsParseName)));
-    EXPECT_TRUE(sameId(
+    EXPECT_TRUE(sameFolderId(
         *desktop().parseDisplayName(QStringLiteral("::{450D8FBA-AD25-11D0-98A8-0800361B1103}")),
         shell.myDocuments()));
 }
@@ -298,8 +298,8 @@ TEST_F(ShellNamespaceTest, PathsHaveEveryAlias)
     const QByteArray inDesktop = ns.desktop() + "/Projects";
     const std::vector<ShellItemIdList> ids = shell.idsOfPath(inDesktop);
     ASSERT_EQ(ids.size(), 3u);
-    EXPECT_TRUE(sameId(ids[0], entries(shell.myDocuments(), {"Desktop", "Projects"})));
-    EXPECT_TRUE(sameId(ids[1], entries(ShellItemIdList(), {"Projects"})));
+    EXPECT_TRUE(sameFolderId(ids[0], entries(shell.myDocuments(), {"Desktop", "Projects"})));
+    EXPECT_TRUE(sameFolderId(ids[1], entries(ShellItemIdList(), {"Projects"})));
     EXPECT_EQ(ids[2].item(1).name, "/");
     for (const ShellItemIdList& id : ids) {
         EXPECT_EQ(shell.pathOf(id), inDesktop);
@@ -308,11 +308,11 @@ TEST_F(ShellNamespaceTest, PathsHaveEveryAlias)
     EXPECT_EQ(shell.idsOfPath(ns.home() + "//Pictures/./new/../Later").size(), 2u);
     EXPECT_EQ(shell.pathOf(shell.idsOfPath(ns.home() + "//Pictures/./new/../Later")[0]),
               ns.home() + "/Pictures/Later");
-    EXPECT_TRUE(sameId(shell.idsOfPath(ns.home())[0], shell.myDocuments()));
+    EXPECT_TRUE(sameFolderId(shell.idsOfPath(ns.home())[0], shell.myDocuments()));
     EXPECT_EQ(shell.idsOfPath(ns.desktop()).size(), 2u);
     EXPECT_EQ(shell.idsOfPath(ns.path("elsewhere")).size(), 1u);
     EXPECT_TRUE(shell.idsOfPath("relative").empty());
-    EXPECT_TRUE(sameId(*shell.volumeOfPath(ns.home()), volumeId("/")));
+    EXPECT_TRUE(sameFolderId(*shell.volumeOfPath(ns.home()), volumeId("/")));
     EXPECT_FALSE(shell.volumeOfPath("relative"));
 }
 

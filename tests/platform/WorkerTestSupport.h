@@ -1,7 +1,8 @@
-// Helpers for the worker and messenger tests: a worker with a lambda body, an event pump with
-// a time limit, and a watchdog that turns a deadlock into a failure instead of a hang.
+// Helpers for the worker and messenger tests: a worker with a lambda body and a watchdog that turns
+// a deadlock into a failure instead of a hang.
 #pragma once
 
+#include "EventLoopWait.h"
 #include "WorkerThread.h"
 
 #include <QCoreApplication>
@@ -14,8 +15,6 @@
 #include <functional>
 #include <mutex>
 #include <thread>
-
-using namespace std::chrono_literals;
 
 class LambdaWorker : public WorkerThread
 {
@@ -35,26 +34,6 @@ protected:
 private:
     const Body mBody;
 };
-
-// Runs the GUI thread's events until the condition holds; false on time-out.
-template <typename Condition>
-bool pumpUntil(Condition condition, std::chrono::milliseconds limit = 10s)
-{
-    QDeadlineTimer deadline(limit);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-inline void pumpFor(std::chrono::milliseconds span)
-{
-    QDeadlineTimer deadline(span);
-    pumpUntil([&] { return deadline.hasExpired(); }, span + 1s);
-}
 
 // Ends the process when a test does not finish in time (a deadlock would otherwise stall the
 // whole run until the harness gives up).

@@ -35,15 +35,21 @@ struct SendOnce
     }
 };
 
+// Answers 1 and counts the messages it handled.
+WindowMessenger::Handler countingHandler(int& handled)
+{
+    return [&handled](const WindowMessage&) {
+        ++handled;
+        return qintptr(1);
+    };
+}
+
 TEST(WorkerThread, StopWhileTheWorkerWaitsInASendReleasesItAndDropsTheMessage)
 {
     Watchdog dog;
     SendOnce job;
     int handled = 0;
-    auto worker = std::make_unique<LambdaWorker>(job.body(), [&](const WindowMessage&) {
-        ++handled;
-        return qintptr(1);
-    });
+    auto worker = std::make_unique<LambdaWorker>(job.body(), countingHandler(handled));
     bool stoppedInHandler = false;
     // The window stops the worker from one of its own event handlers, queued ahead of the
     // worker's message.
@@ -72,10 +78,7 @@ TEST(WorkerThread, DestroyingTheWorkerWhileItWaitsInASendDoesNotDeadlock)
     Watchdog dog;
     SendOnce job;
     int handled = 0;
-    auto worker = std::make_unique<LambdaWorker>(job.body(), [&](const WindowMessage&) {
-        ++handled;
-        return qintptr(1);
-    });
+    auto worker = std::make_unique<LambdaWorker>(job.body(), countingHandler(handled));
     worker->start();
     while (!job.aboutToSend)
         std::this_thread::sleep_for(1ms);

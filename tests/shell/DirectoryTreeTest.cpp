@@ -56,7 +56,8 @@ bool childrenSorted(const QTreeWidgetItem* node)
     for (int i = 1; i < node->childCount(); ++i) {
         const TFolder* before = TVelkoDirectoryTreeview::folderOf(node->child(i - 1));
         const TFolder* after = TVelkoDirectoryTreeview::folderOf(node->child(i));
-        if (!before || !after || desktopShellFolder().compareIds(before->id(), after->id()) >= 0)
+        if (!before || !after ||
+            ShellNamespace::instance().desktopFolder().compareIds(before->id(), after->id()) >= 0)
             return false;
     }
     return true;

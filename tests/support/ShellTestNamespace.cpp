@@ -2,16 +2,11 @@
 
 #include "ShellNamespace.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QSaveFile>
-#include <QThread>
 
 #include <sys/stat.h>
-
-#include <functional>
 
 namespace {
 
@@ -124,22 +119,4 @@ void ShellTestNamespace::apply() const
     qputenv("VELKO_MEDIA_DIR", media());
     qputenv("VELKO_DISK_BY_LABEL", path("by-label"));
     ShellNamespace::instance().reset();
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
-bool sameId(const ShellItemIdList& a, const ShellItemIdList& b)
-{
-    return ShellNamespace::instance().desktopFolder().compareIds(a, b) == 0;
 }

@@ -6,10 +6,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
-#include <functional>
 #include <ostream>
-
-class ShellItemIdList;
 
 class ShellTestNamespace
 {
@@ -44,10 +41,6 @@ private:
     QByteArray mRoot;
     QByteArray mDesktop;
 };
-
-// Polls the event loop until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
-bool sameId(const ShellItemIdList& a, const ShellItemIdList& b);
 
 // Readable gtest output for Qt strings.
 inline void PrintTo(const QByteArray& bytes, std::ostream* os)
