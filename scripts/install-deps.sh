@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     # build
     cmake ninja-build g++ pkg-config clang-format
+    # the fuzz targets are built with clang and libFuzzer
+    clang libclang-rt-14-dev
     # Qt 6 and the libraries the program links
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev
     # run time: icons and fonts for the widgets
