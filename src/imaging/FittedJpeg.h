@@ -31,7 +31,7 @@ struct FittedSize
     bool unchanged = false;
 };
 FittedSize fittedSize(int storedWidth, int storedHeight, int maximumWidth, int maximumHeight,
-                      double areaFactor);
+                      double areaFactor = 0);
 
 // Loads the file, fits it and encodes it as JPEG (quality factor 2). A large JPEG is decoded
 // at the smallest DCT scale that still covers the result, so the full-size picture is never
