@@ -1,0 +1,546 @@
+#include "ColorOps.h"
+
+#include "Cancel.h"
+#include "ImagingResult.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+namespace imaging {
+namespace {
+
+using Lut = std::array<std::uint8_t, 256>;
+
+constexpr int kMaxChange = 1000;
+
+inline std::uint8_t clampByte(int v)
+{
+    return std::uint8_t(v < 0 ? 0 : (v > 255 ? 255 : v));
+}
+
+inline std::uint8_t roundToByte(double v)
+{
+    return clampByte(int(std::floor(v + 0.5)));
+}
+
+// Rec. 601 in 16-bit fixed point; the weights add up to 65536 so greys map onto themselves.
+inline int luma(int r, int g, int b)
+{
+    return int((std::uint32_t(r) * 19595u + std::uint32_t(g) * 38470u + std::uint32_t(b) * 7471u +
+                32768u) >>
+               16);
+}
+
+int checkBitmap(const Bitmap& bitmap)
+{
+    return bitmap.isNull() || bitmap.width() <= 0 || bitmap.height() <= 0 ? NoBitmap : Success;
+}
+
+bool inRange(int value, int low, int high)
+{
+    return value >= low && value <= high;
+}
+
+struct Span
+{
+    int begin = 0;
+    int end = 0;
+    bool isEmpty() const { return begin >= end; }
+};
+
+// The rows the region touches, clipped to the picture.
+Span regionRows(const Bitmap& bitmap)
+{
+    if (!bitmap.region())
+        return {0, bitmap.height()};
+    const Rect& r = *bitmap.region();
+    return {std::max(0, r.top), std::min(bitmap.height(), r.bottom)};
+}
+
+// The columns of row y inside the region, clipped to the picture. The ellipse gives the
+// span directly; its ends are then settled with inRegion() so that rounding cannot make
+// this disagree with the per-pixel test.
+Span rowSpan(const Bitmap& bitmap, int y)
+{
+    if (!bitmap.region())
+        return {0, bitmap.width()};
+    const Rect& r = *bitmap.region();
+    if (r.width() <= 0 || r.height() <= 0)
+        return {};
+    const double a = r.width() / 2.0;
+    const double b = r.height() / 2.0;
+    const double dy = (y + 0.5 - r.top - b) / b;
+    if (dy * dy > 1.0)
+        return {};
+    const double half = a * std::sqrt(1.0 - dy * dy);
+    const double centre = r.left + a;
+    Span s{int(std::ceil(centre - half - 0.5)), int(std::floor(centre + half - 0.5)) + 1};
+    s.begin = std::clamp(s.begin, r.left, r.right);
+    s.end = std::clamp(s.end, s.begin, r.right);
+    while (!s.isEmpty() && !bitmap.inRegion(s.begin, y))
+        ++s.begin;
+    while (!s.isEmpty() && !bitmap.inRegion(s.end - 1, y))
+        --s.end;
+    if (!s.isEmpty()) {
+        while (s.begin > r.left && bitmap.inRegion(s.begin - 1, y))
+            --s.begin;
+        while (s.end < r.right && bitmap.inRegion(s.end, y))
+            ++s.end;
+    }
+    s.begin = std::max(s.begin, 0);
+    s.end = std::min(s.end, bitmap.width());
+    return s;
+}
+
+// Calls fn(pixels, count) for the run of region pixels on every row, polling the cancel
+// flag once a row.
+template <typename Fn> int forEachSpan(Bitmap& bitmap, Fn&& fn)
+{
+    const Span rows = regionRows(bitmap);
+    for (int y = rows.begin; y < rows.end; ++y) {
+        if (cancelRequested())
+            return Cancelled;
+        const Span s = rowSpan(bitmap, y);
+        if (!s.isEmpty())
+            fn(bitmap.scanLine(y) + std::size_t(s.begin) * 3, std::size_t(s.end - s.begin));
+    }
+    return Success;
+}
+
+int applyLut(Bitmap& bitmap, const Lut& lut)
+{
+    return forEachSpan(bitmap, [&lut](std::uint8_t* p, std::size_t count) {
+        const std::size_t bytes = count * 3;
+        for (std::size_t i = 0; i < bytes; ++i)
+            p[i] = lut[p[i]];
+    });
+}
+
+int applyLuts(Bitmap& bitmap, const std::array<Lut, 3>& luts)
+{
+    return forEachSpan(bitmap, [&luts](std::uint8_t* p, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            p[0] = luts[0][p[0]];
+            p[1] = luts[1][p[1]];
+            p[2] = luts[2][p[2]];
+        }
+    });
+}
+
+// A 3×3 channel mix in fixed point with `Shift` fractional bits: out[i] = Σ m[i][j]·in[j].
+template <int Shift> int applyMatrix(Bitmap& bitmap, const std::array<std::array<int, 3>, 3>& m)
+{
+    constexpr int half = 1 << (Shift - 1);
+    return forEachSpan(bitmap, [&m](std::uint8_t* p, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            const int r = p[0];
+            const int g = p[1];
+            const int b = p[2];
+            p[0] = clampByte((m[0][0] * r + m[0][1] * g + m[0][2] * b + half) >> Shift);
+            p[1] = clampByte((m[1][0] * r + m[1][1] * g + m[1][2] * b + half) >> Shift);
+            p[2] = clampByte((m[2][0] * r + m[2][1] * g + m[2][2] * b + half) >> Shift);
+        }
+    });
+}
+
+// Linear stretch of [low, high] onto [0, 255], where low and high clip the given shares of
+// the histogram at each end. False when there is nothing to stretch.
+bool stretchLut(const std::array<std::int64_t, 256>& histogram, std::int64_t total, int blackClip,
+                int whiteClip, Lut& lut)
+{
+    const std::int64_t blackCount = total * blackClip / 10000;
+    const std::int64_t whiteCount = total * whiteClip / 10000;
+    int low = 0;
+    for (std::int64_t sum = 0; low < 255; ++low) {
+        sum += histogram[std::size_t(low)];
+        if (sum > blackCount)
+            break;
+    }
+    int high = 255;
+    for (std::int64_t sum = 0; high > 0; --high) {
+        sum += histogram[std::size_t(high)];
+        if (sum > whiteCount)
+            break;
+    }
+    if (high <= low)
+        return false;
+    const int range = high - low;
+    for (int v = 0; v < 256; ++v) {
+        const int from = std::clamp(v, low, high) - low;
+        lut[std::size_t(v)] = std::uint8_t((from * 510 + range) / (2 * range));
+    }
+    return true;
+}
+
+Lut identityLut()
+{
+    Lut lut{};
+    for (int v = 0; v < 256; ++v)
+        lut[std::size_t(v)] = std::uint8_t(v);
+    return lut;
+}
+
+int autoColorStretch(Bitmap& bitmap, int blackClip, int whiteClip)
+{
+    std::array<std::array<std::int64_t, 256>, 3> histograms{};
+    std::int64_t total = 0;
+    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
+        total += std::int64_t(count);
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            ++histograms[0][p[0]];
+            ++histograms[1][p[1]];
+            ++histograms[2][p[2]];
+        }
+    });
+    if (result != Success || total == 0)
+        return result;
+    std::array<Lut, 3> luts{};
+    bool any = false;
+    for (std::size_t c = 0; c < 3; ++c) {
+        if (stretchLut(histograms[c], total, blackClip, whiteClip, luts[c]))
+            any = true;
+        else
+            luts[c] = identityLut();
+    }
+    return any ? applyLuts(bitmap, luts) : Success;
+}
+
+int autoContrastStretch(Bitmap& bitmap, int blackClip, int whiteClip)
+{
+    std::array<std::int64_t, 256> histogram{};
+    std::int64_t total = 0;
+    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
+        total += std::int64_t(count);
+        for (std::size_t i = 0; i < count; ++i, p += 3)
+            ++histogram[std::size_t(luma(p[0], p[1], p[2]))];
+    });
+    if (result != Success || total == 0)
+        return result;
+    Lut lut{};
+    if (!stretchLut(histogram, total, blackClip, whiteClip, lut))
+        return Success;
+    return applyLut(bitmap, lut);
+}
+
+int autoIntensityGamma(Bitmap& bitmap)
+{
+    std::int64_t sum = 0;
+    std::int64_t total = 0;
+    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
+        total += std::int64_t(count);
+        for (std::size_t i = 0; i < count; ++i, p += 3)
+            sum += luma(p[0], p[1], p[2]);
+    });
+    if (result != Success || total == 0)
+        return result;
+    const double mean = double(sum) / double(total) / 255.0;
+    // No curve through 0 or 1 can move an all-black or all-white picture.
+    if (mean <= 0.5 / 255.0 || mean >= 254.5 / 255.0)
+        return Success;
+    const double gamma = std::clamp(std::log(0.5) / std::log(mean), 0.4, 2.5);
+    Lut lut{};
+    for (int v = 0; v < 256; ++v)
+        lut[std::size_t(v)] = roundToByte(255.0 * std::pow(v / 255.0, gamma));
+    return applyLut(bitmap, lut);
+}
+
+// Box (filter 0) or tent (filter 1) weight at offset k of a radius-d kernel.
+inline int kernelWeight(int filter, int d, int k)
+{
+    return filter == 0 ? 1 : d + 1 - std::abs(k);
+}
+
+// The separable smoothing behind antiAlias. Rows are filtered horizontally once, into a
+// ring that holds the 2d + 1 rows a vertical pass needs, each before its own row is
+// written, so the result only ever reads the unchanged picture.
+class Smoother
+{
+public:
+    Smoother(Bitmap& bitmap, int threshold, int dimension, int filter)
+        : mBitmap(bitmap), mThreshold(threshold), mRadius(dimension), mFilter(filter)
+    {
+        mColumns = {0, bitmap.width()};
+        if (bitmap.region()) {
+            mColumns.begin = std::max(0, bitmap.region()->left);
+            mColumns.end = std::min(bitmap.width(), bitmap.region()->right);
+        }
+    }
+
+    int run()
+    {
+        const Span rows = regionRows(mBitmap);
+        if (rows.isEmpty() || mColumns.isEmpty())
+            return Success;
+        const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
+        const std::size_t ringRows = std::size_t(2 * mRadius + 1);
+        mRing.assign(ringRows * n * 3, 0);
+        mSum.assign(n * 3, 0);
+        mWeightX.assign(n, 0);
+        for (int x = mColumns.begin; x < mColumns.end; ++x)
+            mWeightX[std::size_t(x - mColumns.begin)] = weightSum(x, mBitmap.width());
+
+        int next = std::max(0, rows.begin - mRadius);
+        for (int y = rows.begin; y < rows.end; ++y) {
+            if (cancelRequested())
+                return Cancelled;
+            for (const int last = std::min(mBitmap.height() - 1, y + mRadius); next <= last; ++next)
+                filterRow(next);
+            const Span s = rowSpan(mBitmap, y);
+            if (!s.isEmpty())
+                smoothRow(y, s);
+        }
+        return Success;
+    }
+
+private:
+    int weightSum(int at, int size) const
+    {
+        int sum = 0;
+        for (int k = std::max(-mRadius, -at); k <= std::min(mRadius, size - 1 - at); ++k)
+            sum += kernelWeight(mFilter, mRadius, k);
+        return sum;
+    }
+
+    std::int32_t* ringRow(int y)
+    {
+        const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
+        return mRing.data() + std::size_t(y % (2 * mRadius + 1)) * n * 3;
+    }
+
+    void filterRow(int y)
+    {
+        const std::uint8_t* src = mBitmap.scanLine(y);
+        std::int32_t* out = ringRow(y);
+        const int width = mBitmap.width();
+        for (int x = mColumns.begin; x < mColumns.end; ++x, out += 3) {
+            std::int32_t r = 0;
+            std::int32_t g = 0;
+            std::int32_t b = 0;
+            for (int k = std::max(-mRadius, -x); k <= std::min(mRadius, width - 1 - x); ++k) {
+                const int w = kernelWeight(mFilter, mRadius, k);
+                const std::uint8_t* p = src + std::size_t(x + k) * 3;
+                r += w * p[0];
+                g += w * p[1];
+                b += w * p[2];
+            }
+            out[0] = r;
+            out[1] = g;
+            out[2] = b;
+        }
+    }
+
+    void smoothRow(int y, const Span& s)
+    {
+        const std::size_t from = std::size_t(s.begin - mColumns.begin) * 3;
+        const std::size_t to = std::size_t(s.end - mColumns.begin) * 3;
+        std::fill(mSum.begin() + std::ptrdiff_t(from), mSum.begin() + std::ptrdiff_t(to), 0);
+        const int top = std::max(0, y - mRadius);
+        const int bottom = std::min(mBitmap.height() - 1, y + mRadius);
+        for (int row = top; row <= bottom; ++row) {
+            const std::int32_t w = kernelWeight(mFilter, mRadius, row - y);
+            const std::int32_t* h = ringRow(row);
+            for (std::size_t i = from; i < to; ++i)
+                mSum[i] += w * h[i];
+        }
+        const std::int32_t weightY = weightSum(y, mBitmap.height());
+        std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(s.begin) * 3;
+        for (int x = s.begin; x < s.end; ++x, p += 3) {
+            const std::size_t i = std::size_t(x - mColumns.begin);
+            const std::int32_t weight = mWeightX[i] * weightY;
+            std::array<int, 3> smooth{};
+            bool differs = false;
+            for (std::size_t c = 0; c < 3; ++c) {
+                smooth[c] = (mSum[i * 3 + c] + weight / 2) / weight;
+                differs = differs || std::abs(smooth[c] - p[c]) > mThreshold;
+            }
+            if (differs) {
+                for (std::size_t c = 0; c < 3; ++c)
+                    p[c] = std::uint8_t(smooth[c]);
+            }
+        }
+    }
+
+    Bitmap& mBitmap;
+    int mThreshold;
+    int mRadius;
+    int mFilter;
+    Span mColumns;
+    std::vector<std::int32_t> mRing;
+    std::vector<std::int32_t> mSum;
+    std::vector<std::int32_t> mWeightX;
+};
+
+} // namespace
+
+int changeContrast(Bitmap& bitmap, int change)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(change, -kMaxChange, kMaxChange))
+        return InvalidParameter;
+    if (change == 0)
+        return Success;
+    const double c = change / 1000.0;
+    const double k = change < 0 ? 1.0 + c : 1.0 / (1.0 - 0.99 * c);
+    Lut lut{};
+    for (int v = 0; v < 256; ++v)
+        lut[std::size_t(v)] = roundToByte(127.5 + (v - 127.5) * k);
+    return applyLut(bitmap, lut);
+}
+
+int changeIntensity(Bitmap& bitmap, int change)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(change, -kMaxChange, kMaxChange))
+        return InvalidParameter;
+    if (change == 0)
+        return Success;
+    const int offset = int(std::lround(change * 255 / 1000.0));
+    Lut lut{};
+    for (int v = 0; v < 256; ++v)
+        lut[std::size_t(v)] = clampByte(v + offset);
+    return applyLut(bitmap, lut);
+}
+
+int changeSaturation(Bitmap& bitmap, int change)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(change, -kMaxChange, kMaxChange))
+        return InvalidParameter;
+    if (change == 0)
+        return Success;
+    const int k = int(std::lround(1024.0 * (1000 + change) / 1000.0)); // 10 fractional bits
+    return forEachSpan(bitmap, [k](std::uint8_t* p, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            const int y = luma(p[0], p[1], p[2]);
+            p[0] = clampByte(y + (((p[0] - y) * k + 512) >> 10));
+            p[1] = clampByte(y + (((p[1] - y) * k + 512) >> 10));
+            p[2] = clampByte(y + (((p[2] - y) * k + 512) >> 10));
+        }
+    });
+}
+
+int changeHue(Bitmap& bitmap, int degrees)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(degrees, -360, 360))
+        return InvalidParameter;
+    if (degrees % 360 == 0)
+        return Success;
+    // Rotation about the unit axis (1, 1, 1) / √3 (Rodrigues' formula).
+    const double angle = degrees * std::numbers::pi / 180.0;
+    const double third = (1.0 - std::cos(angle)) / 3.0;
+    const double side = std::sin(angle) / std::numbers::sqrt3;
+    const int plus = int(std::lround((third + side) * 4096));
+    const int minus = int(std::lround((third - side) * 4096));
+    const int diagonal = 4096 - plus - minus; // rows add up to one: greys stay exact
+    return applyMatrix<12>(
+        bitmap, {{{diagonal, minus, plus}, {plus, diagonal, minus}, {minus, plus, diagonal}}});
+}
+
+int balanceColors(Bitmap& bitmap, const ChannelFactors& red, const ChannelFactors& green,
+                  const ChannelFactors& blue)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    const std::array<const ChannelFactors*, 3> sources{&red, &green, &blue};
+    std::array<std::array<int, 3>, 3> m{};
+    for (std::size_t j = 0; j < 3; ++j) {
+        const std::array<double, 3> to{sources[j]->toRed, sources[j]->toGreen, sources[j]->toBlue};
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (!std::isfinite(to[i]) || std::abs(to[i]) > 16.0)
+                return InvalidParameter;
+            m[i][j] = int(std::lround(to[i] * 16384)); // 14 fractional bits
+        }
+    }
+    if (m == std::array<std::array<int, 3>, 3>{{{16384, 0, 0}, {0, 16384, 0}, {0, 0, 16384}}})
+        return Success;
+    return applyMatrix<14>(bitmap, m);
+}
+
+int autoColorLevel(Bitmap& bitmap, int method, int blackClip, int whiteClip, AutoLevel kind)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (method != 0 || !inRange(blackClip, 0, 10000) || !inRange(whiteClip, 0, 10000) ||
+        blackClip + whiteClip >= 10000)
+        return InvalidParameter;
+    switch (kind) {
+    case AutoLevel::Color:
+        return autoColorStretch(bitmap, blackClip, whiteClip);
+    case AutoLevel::Contrast:
+        return autoContrastStretch(bitmap, blackClip, whiteClip);
+    case AutoLevel::Intensity:
+        return autoIntensityGamma(bitmap);
+    }
+    return InvalidParameter;
+}
+
+int desaturate(Bitmap& bitmap)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    return forEachSpan(bitmap, [](std::uint8_t* p, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            const auto y = std::uint8_t(luma(p[0], p[1], p[2]));
+            p[0] = y;
+            p[1] = y;
+            p[2] = y;
+        }
+    });
+}
+
+int antiAlias(Bitmap& bitmap, int threshold, int dimension, int filter)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(threshold, 0, 255) || !inRange(dimension, 1, 8) || !inRange(filter, 0, 1))
+        return InvalidParameter;
+    return Smoother(bitmap, threshold, dimension, filter).run();
+}
+
+int getPixelColor(const Bitmap& bitmap, int row, int column, ColorRef& color)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(row, 0, bitmap.height() - 1) || !inRange(column, 0, bitmap.width() - 1))
+        return InvalidParameter;
+    const std::uint8_t* p = bitmap.scanLine(row) + std::size_t(column) * 3;
+    color = makeColorRef(p[0], p[1], p[2]);
+    return Success;
+}
+
+int removeRedeye(Bitmap& bitmap, ColorRef replacement, int threshold, int lightness)
+{
+    if (const int r = checkBitmap(bitmap); r != Success)
+        return r;
+    if (!inRange(threshold, 0, 255) || !inRange(lightness, 0, 200))
+        return InvalidParameter;
+    const int repR = redOf(replacement);
+    const int repG = greenOf(replacement);
+    const int repB = blueOf(replacement);
+    const int repLuma = luma(repR, repG, repB);
+    return forEachSpan(bitmap, [&](std::uint8_t* p, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i, p += 3) {
+            const int r = p[0];
+            const int g = p[1];
+            const int b = p[2];
+            if (r < threshold || 2 * r <= 3 * std::max(g, b))
+                continue;
+            const int own = std::min(255, ((g + b) * lightness + 100) / 200);
+            const int shift = own - repLuma;
+            p[0] = clampByte(repR + shift);
+            p[1] = clampByte(repG + shift);
+            p[2] = clampByte(repB + shift);
+        }
+    });
+}
+
+} // namespace imaging
