@@ -9,6 +9,10 @@ function(velko_apply_settings target)
         target_compile_options(${target} PRIVATE -fsanitize=${VELKO_SANITIZER} -fno-omit-frame-pointer)
         target_link_options(${target} PRIVATE -fsanitize=${VELKO_SANITIZER})
     endif()
+    if(VELKO_FUZZ)
+        # Coverage for libFuzzer in every library; the fuzz targets add the driver.
+        target_compile_options(${target} PRIVATE -fsanitize=fuzzer-no-link)
+    endif()
 endfunction()
 
 # velko_add_library(name SOURCES ... [DEPS ...])

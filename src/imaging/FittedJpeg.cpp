@@ -52,13 +52,23 @@ std::optional<QByteArray> LoadFittedJpeg(const QString& fileName, int maximumWid
                                          FittedJpegDetails& details)
 {
     details = {};
-    const CancelScope scope(cancel);
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly) || file.size() > pixelLimit() * 4 + (1 << 20))
         return std::nullopt;
     const QByteArray bytes = file.readAll();
+    return fitPictureBytes(bytes, maximumWidth, maximumHeight, areaFactor, highQuality, cancel,
+                           details);
+}
+
+std::optional<QByteArray> fitPictureBytes(const QByteArray& bytes, int maximumWidth,
+                                          int maximumHeight, double areaFactor,
+                                          bool highQuality, const CancelFlag* cancel,
+                                          FittedJpegDetails& details)
+{
+    details = {};
     if (bytes.isEmpty())
         return std::nullopt;
+    const CancelScope scope(cancel);
 
     // The stored size decides the result's size, whatever scale the decoder then uses.
     PictureInfo info;

@@ -45,6 +45,12 @@ std::optional<QByteArray> LoadFittedJpeg(const QString& fileName, int maximumWid
                                          int maximumHeight, double areaFactor,
                                          bool highQuality, const imaging::CancelFlag* cancel);
 
+// The same for a file's bytes already in memory.
+std::optional<QByteArray> fitPictureBytes(const QByteArray& bytes, int maximumWidth,
+                                          int maximumHeight, double areaFactor,
+                                          bool highQuality, const imaging::CancelFlag* cancel,
+                                          FittedJpegDetails& details);
+
 // The thumbnail grids' loader: the picture fitted into size × size, fast. The background
 // colour is accepted for the grids' sake and not used.
 std::optional<QByteArray> LoadThumbnailStream(const QString& fileName, int size,
