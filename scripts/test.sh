@@ -20,3 +20,7 @@ if ((${#tsan_targets[@]})); then
     (cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
         ctest --output-on-failure -L tsan --timeout 300)
 fi
+
+# The fuzz targets of the picture loaders are built (clang, ASan, UBSan) so that they keep
+# compiling; running them for long is scripts/fuzz.sh SECONDS.
+bash scripts/fuzz.sh 0
