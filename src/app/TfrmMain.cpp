@@ -6,6 +6,7 @@
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
 #include "TVelkoDirectoryTreeview.h"
+#include "FittedJpeg.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmEditPicture.h"
@@ -189,6 +190,8 @@ void TfrmMain::FormCreate()
 {
     applyTexts();
     applySizeLimits();
+    // The design then slept a second on the window thread; the worker needs no head start.
+    VelkoImageScroller1->StartThumbnails(LoadThumbnailStream);
     showMyDocuments();
     createEditFrame();
     setWindowTitle(captionFor(QLatin1String(kApplicationTitle), ProgramFileVersion()));

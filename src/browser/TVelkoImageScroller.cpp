@@ -1,28 +1,799 @@
 #include "TVelkoImageScroller.h"
 
-#include <QPainter>
+#include "GridMessages.h"
+#include "QtImage.h"
+#include "ShellNameOrder.h"
+#include "ShellNamespace.h"
 
-TVelkoImageScroller::TVelkoImageScroller(QWidget* parent) : QWidget(parent)
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+constexpr quint32 kWatchedEvents =
+    ShcneRenameItem | ShcneCreate | ShcneDelete | ShcneUpdateDir | ShcneUpdateItem;
+constexpr int kDragThreshold = 8;
+
+QString pathOf(const ShellItemIdList& ids)
 {
-    setAutoFillBackground(true);
-    setFocusPolicy(Qt::StrongFocus);
+    const auto path = ShellNamespace::instance().pathOf(ids);
+    return path ? QFile::decodeName(*path) : QString();
 }
 
-void TVelkoImageScroller::setNoItemsText(const QString& text)
+// The platform's order of names: case-insensitive, numbers by value.
+bool pathLess(const QString& a, const QString& b)
 {
-    mNoItemsText = text;
+    return ShellNameOrder::naturalCompare(a.toUtf8(), b.toUtf8()) < 0;
+}
+
+imaging::ColorRef colorRefOf(const QColor& color)
+{
+    return imaging::makeColorRef(color.red(), color.green(), color.blue());
+}
+
+} // namespace
+
+TVelkoImageScroller::TVelkoImageScroller(QWidget* parent) : QWidget(parent), mPhotos()
+{
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    const int textHeight = fontMetrics().height();
+    mMetrics.textHeight = textHeight > 0 ? textHeight : 16;
+    mScrollBar = new QScrollBar(Qt::Vertical, this);
+    mScrollBar->hide();
+    connect(mScrollBar, &QScrollBar::valueChanged, this, &TVelkoImageScroller::scrollBarMoved);
+    connect(mScrollBar, &QScrollBar::sliderReleased, this, [this] {
+        if (mStepScroll)
+            scrollTo(grid::stepScrollRound(mLayout.position, mLayout.pitch, mLayout.highest));
+    });
+    makeCheckBoxPictures();
+    relayout();
+}
+
+TVelkoImageScroller::~TVelkoImageScroller()
+{
+    StopThumbnails();
+    mScanWorker.reset(); // asks it to end and waits
+    if (mRegistration)
+        ShellChangeNotifier::instance().deregisterClient(mRegistration);
+}
+
+// ---- Properties -------------------------------------------------------------------------
+
+void TVelkoImageScroller::setScrollAlign(grid::ScrollAlign align)
+{
+    mAlign = align;
+    mScrollBar->setOrientation(align == grid::ScrollAlign::Right ? Qt::Vertical : Qt::Horizontal);
+    relayout();
+}
+
+int TVelkoImageScroller::ScrollBarMax() const
+{
+    return mLayout.barShown ? mLayout.barMaximum : 0;
+}
+
+int TVelkoImageScroller::ScrollBarPos() const
+{
+    return mLayout.position;
+}
+
+// ---- The photo list ---------------------------------------------------------------------
+
+void TVelkoImageScroller::SetFolder(const ShellItemIdList& folder, bool selectAll)
+{
+    ClearPhotos();
+    if (!mScanWorker) {
+        mScanWorker = std::make_unique<TChangeDirThread>(
+            [this](const WindowMessage& message) { return handleWorkerMessage(message); });
+        mScanWorker->start();
+    }
+    if (mRegistration)
+        ShellChangeNotifier::instance().deregisterClient(mRegistration);
+    mRegistration = ShellChangeNotifier::instance().registerClient(this, WM_GRID_SHELL_CHANGE,
+                                                                   folder, false, kWatchedEvents);
+    mSelectAll = selectAll;
+    // The very same list again starts no new scan; Rescan does.
+    if (mRequest && mRequestObject == &folder && sameFolderId(*mRequest->folder, folder))
+        return;
+    mRequestObject = &folder;
+    mRequest = std::make_shared<const TChangeDirThread::Request>(
+        TChangeDirThread::Request{std::make_shared<const ShellItemIdList>(folder), ++mScanSerial});
+    mScanWorker->setRequest(mRequest);
+}
+
+std::optional<ShellItemIdList> TVelkoImageScroller::folder() const
+{
+    if (!mRequest)
+        return std::nullopt;
+    return *mRequest->folder;
+}
+
+void TVelkoImageScroller::Rescan()
+{
+    if (!mScanWorker || !mRequest)
+        return;
+    ClearPhotos();
+    mRequest = std::make_shared<const TChangeDirThread::Request>(
+        TChangeDirThread::Request{mRequest->folder, ++mScanSerial});
+    mScanWorker->setRequest(mRequest);
+}
+
+void TVelkoImageScroller::ClearPhotos()
+{
+    mCurrentThumbnail = nullptr;
+    mFocused = -1;
+    setFocused(-1);
+    mPhotos.clear();
+    mSortedByPath = true;
+    mDropSlot = -1;
+    relayout();
+    mEmptyText = QStringLiteral("...");
     update();
+}
+
+void TVelkoImageScroller::StartThumbnails(Loader loader)
+{
+    if (mThumbnailWorker)
+        return;
+    mThumbnailWorker = std::make_unique<TCreateThumbThread>(
+        [this](const WindowMessage& message) { return handleWorkerMessage(message); },
+        std::move(loader), mMetrics.thumbSize, colorRefOf(mItemBGColor));
+    mThumbnailWorker->start(QThread::IdlePriority);
+    feedIdleThumbnailWorker();
+}
+
+void TVelkoImageScroller::StopThumbnails()
+{
+    if (!mThumbnailWorker)
+        return;
+    mThumbnailWorker->setPriority(QThread::HighPriority); // so it ends quickly
+    mThumbnailWorker.reset();                             // asks it to end and waits
+    mCurrentThumbnail = nullptr;
+}
+
+bool TVelkoImageScroller::AddPhoto(std::unique_ptr<TPhoto>& photo,
+                                   const std::optional<QByteArray>& stream, bool relayoutGrid)
+{
+    FitCaption(*photo);
+    if (stream) {
+        const QImage thumbnail = imaging::decodeImage(*stream);
+        if (thumbnail.isNull())
+            return false;
+        photo->setThumbnail(thumbnail);
+        photo->setThumbnailDone(true);
+    }
+    mPhotos.append(std::move(photo));
+    feedIdleThumbnailWorker();
+    if (relayoutGrid) {
+        relayout();
+        update();
+    }
+    return true;
+}
+
+void TVelkoImageScroller::InsertPhotoSorted(std::unique_ptr<TPhoto> photo)
+{
+    const QString& path = photo->path();
+    int at;
+    if (mSortedByPath) {
+        // The list is in path order while only the scan has filled it: a binary search.
+        const auto found =
+            std::partition_point(mPhotos.begin(), mPhotos.end(),
+                                 [&](const auto& entry) { return pathLess(entry->path(), path); });
+        at = int(found - mPhotos.begin());
+    } else {
+        at = 0;
+        while (at < mPhotos.count() && pathLess(mPhotos.at(at)->path(), path))
+            ++at;
+    }
+    if (at == mPhotos.count()) {
+        AddPhoto(photo, std::nullopt, false);
+        return;
+    }
+    FitCaption(*photo);
+    mPhotos.insert(at, std::move(photo));
+    if (mFocused >= at)
+        ++mFocused; // keep the focus on its photo
+    feedIdleThumbnailWorker();
+}
+
+void TVelkoImageScroller::RemovePhotoAt(int index)
+{
+    if (index < 0 || index >= mPhotos.count())
+        return;
+    if (mPhotos.at(index) == mCurrentThumbnail)
+        mCurrentThumbnail = nullptr;
+    const int last = mPhotos.count() - 1;
+    mPhotos.removeAt(index);
+    if (index == mFocused) {
+        // Another photo now has the focus, even where the index stays.
+        setFocused(index == last ? index - 1 : index, true);
+    } else if (index < mFocused) {
+        setFocused(mFocused - 1); // the same photo, one place earlier
+    }
+    relayout();
+    update();
+}
+
+TPhotoList TVelkoImageScroller::GetSelectedPhotos() const
+{
+    TPhotoList selected(TPhotoList::Ownership::NonOwning);
+    for (const auto& photo : mPhotos) {
+        if (photo->selected())
+            selected.append(photo.get());
+    }
+    return selected;
+}
+
+bool TVelkoImageScroller::HasSelection() const
+{
+    if (mLoading)
+        return false;
+    return std::any_of(mPhotos.begin(), mPhotos.end(),
+                       [](const auto& photo) { return photo->selected(); });
+}
+
+void TVelkoImageScroller::SetAllSelected(bool value)
+{
+    if (mLoading)
+        return;
+    for (const auto& photo : mPhotos)
+        photo->setSelected(value);
+    mEmptyText = mNoItemsText;
+    update();
+}
+
+QString TVelkoImageScroller::PickNextThumbnail()
+{
+    const int start = grid::thumbnailSearchStart(mLayout, mMetrics);
+    const int index = grid::pickNextThumbnail(
+        start, mPhotos.count(), [this](int i) { return mPhotos.at(i)->thumbnailDone(); });
+    mCurrentThumbnail = index >= 0 ? mPhotos.at(index) : nullptr;
+    return mCurrentThumbnail ? mCurrentThumbnail->path() : QString();
+}
+
+void TVelkoImageScroller::FitCaption(TPhoto& photo) const
+{
+    const QFontMetrics metrics = fontMetrics();
+    photo.setCaption(
+        grid::fitCaptionLength(photo.path(), mMetrics.thumbSize, [&metrics](const QString& text) {
+            return metrics.horizontalAdvance(text);
+        }));
+}
+
+// ---- Worker messages --------------------------------------------------------------------
+
+qintptr TVelkoImageScroller::handleWorkerMessage(const WindowMessage& message)
+{
+    switch (message.id) {
+    case WM_SCAN_ITEM:
+        scanItemFound(int(message.wParam));
+        break;
+    case WM_SCAN_DONE:
+        scanDone(int(message.wParam));
+        break;
+    case WM_THUMB_DONE:
+        thumbnailDone();
+        break;
+    default:
+        break;
+    }
+    return 0;
+}
+
+void TVelkoImageScroller::scanItemFound(int serial)
+{
+    // A scan that was overtaken by another folder or a rescan reports nothing more.
+    if (serial != mScanSerial || !mScanWorker)
+        return;
+    mLoading = true;
+    InsertPhotoSorted(std::make_unique<TPhoto>(mScanWorker->foundPath()));
+}
+
+void TVelkoImageScroller::scanDone(int serial)
+{
+    if (serial != mScanSerial)
+        return;
+    mLoading = false;
+    SetAllSelected(mSelectAll);
+    if (!mScrollUpdating) {
+        relayout();
+        update();
+    }
+}
+
+void TVelkoImageScroller::thumbnailDone()
+{
+    if (mCurrentThumbnail) {
+        const auto& result = mThumbnailWorker->result();
+        mCurrentThumbnail->setThumbnail(result ? imaging::decodeImage(*result) : QImage());
+        mCurrentThumbnail->setThumbnailDone(true);
+        if (!mScrollUpdating)
+            update();
+    }
+    mThumbnailWorker->setNextFile(PickNextThumbnail());
+}
+
+void TVelkoImageScroller::feedIdleThumbnailWorker()
+{
+    if (mThumbnailWorker && mThumbnailWorker->isIdle())
+        mThumbnailWorker->setNextFile(PickNextThumbnail());
+}
+
+// ---- Shell changes of the shown folder --------------------------------------------------
+
+bool TVelkoImageScroller::event(QEvent* event)
+{
+    if (int(event->type()) == WM_GRID_SHELL_CHANGE) {
+        if (const auto* message = dynamic_cast<const ShellChangeMessage*>(event))
+            handleShellChange(*message);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void TVelkoImageScroller::handleShellChange(const ShellChangeMessage& message)
+{
+    const QString first = pathOf(message.first());
+    switch (message.event()) {
+    case ShcneCreate:
+        photoCreated(first);
+        break;
+    case ShcneDelete:
+        RemovePhotoAt(mPhotos.indexOfPath(first));
+        break;
+    case ShcneRenameItem: {
+        const QString second = pathOf(message.second());
+        if (isPhotoPath(first) && isPhotoPath(second)) {
+            if (const int index = mPhotos.indexOfPath(first); index >= 0) {
+                mPhotos.at(index)->setPath(second);
+                FitCaption(*mPhotos.at(index));
+                update();
+            }
+        } else if (isPhotoPath(first)) {
+            RemovePhotoAt(mPhotos.indexOfPath(first));
+        } else if (isPhotoPath(second)) {
+            // Comes back as a creation.
+            ShellChangeNotifier::instance().announcePath(ShcneCreate, QFile::encodeName(second));
+        }
+        break;
+    }
+    case ShcneUpdateItem:
+        photoUpdated(first);
+        break;
+    case ShcneUpdateDir:
+        resyncWithFolder(first);
+        break;
+    default:
+        break;
+    }
+}
+
+void TVelkoImageScroller::photoCreated(const QString& path)
+{
+    if (path.isEmpty() || !isPhotoPath(path))
+        return;
+    if (mPhotos.indexOfPath(path) >= 0) {
+        photoUpdated(path);
+        return;
+    }
+    // A new file goes to the end, where the user sees it arrive.
+    auto photo = std::make_unique<TPhoto>(path);
+    mSortedByPath = mPhotos.isEmpty();
+    AddPhoto(photo, std::nullopt, true);
+}
+
+void TVelkoImageScroller::photoUpdated(const QString& path)
+{
+    const int index = mPhotos.indexOfPath(path);
+    if (index < 0)
+        return;
+    mPhotos.at(index)->setThumbnailDone(false); // the old one stays until the new one comes
+    feedIdleThumbnailWorker();
+}
+
+void TVelkoImageScroller::resyncWithFolder(const QString& folderPath)
+{
+    if (!mRequest || folderPath.isEmpty())
+        return;
+    if (folderPath.compare(pathOf(*mRequest->folder), Qt::CaseInsensitive) != 0)
+        return;
+    std::set<QString> unseen;
+    for (const auto& photo : mPhotos)
+        unseen.insert(photo->path());
+    const QDir dir(folderPath);
+    const QStringList names =
+        dir.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.bmp")},
+                      QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
+    for (const QString& name : names) {
+        const QString path = dir.filePath(name);
+        if (unseen.erase(path))
+            photoUpdated(path);
+        else
+            photoCreated(path);
+    }
+    for (const QString& gone : unseen)
+        RemovePhotoAt(mPhotos.indexOfPath(gone));
+    update();
+}
+
+// ---- Layout and scrolling ---------------------------------------------------------------
+
+void TVelkoImageScroller::relayout()
+{
+    const int barExtent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    mLayout = grid::layoutGrid(mMetrics, mAlign, width(), height(), mPhotos.count(),
+                               mLayout.position, mStepScroll, barExtent);
+    applyScrollBar();
+    update();
+}
+
+void TVelkoImageScroller::applyScrollBar()
+{
+    const QSignalBlocker blocker(mScrollBar);
+    mScrollBar->setVisible(mLayout.barShown);
+    if (!mLayout.barShown)
+        return;
+    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    if (mAlign == grid::ScrollAlign::Right)
+        mScrollBar->setGeometry(width() - extent, 0, extent, height());
+    else
+        mScrollBar->setGeometry(0, height() - extent, width(), extent);
+    mScrollBar->setRange(0, std::max(0, mLayout.highest));
+    mScrollBar->setPageStep(mLayout.page);
+    mScrollBar->setSingleStep(mLayout.pitch);
+    mScrollBar->setValue(mLayout.position);
+}
+
+void TVelkoImageScroller::scrollTo(int position)
+{
+    if (!mLayout.barShown)
+        return;
+    mScrollBar->setValue(std::clamp(position, 0, std::max(0, mLayout.highest)));
+}
+
+void TVelkoImageScroller::scrollBarMoved(int position)
+{
+    if (mScrollUpdating)
+        return;
+    mScrollUpdating = true;
+    mLayout.position = position;
+    relayout();
+    mScrollUpdating = false;
+    emit OnScrollPosChanged(mLayout.position);
+}
+
+void TVelkoImageScroller::scrollFocusedIntoView()
+{
+    if (!mLayout.barShown || mFocused < 0)
+        return;
+    const int extent = mAlign == grid::ScrollAlign::Right ? height() : width();
+    scrollTo(grid::scrollIntoView(mLayout, mMetrics, mFocused, mStepScroll, extent));
+}
+
+void TVelkoImageScroller::setFocused(int index, bool forceReport)
+{
+    mFocused = index;
+    scrollFocusedIntoView();
+    if (forceReport || mFocused != mLastReported) {
+        mLastReported = mFocused;
+        emit OnSelectedItemChange(mFocused);
+    }
+}
+
+void TVelkoImageScroller::SetActiveIndex(int index)
+{
+    if (index < 0 || index >= mPhotos.count())
+        return;
+    setFocused(index);
+    update();
+}
+
+TPhoto* TVelkoImageScroller::GetActivePhoto()
+{
+    if (mFocused < 0 && !mPhotos.isEmpty())
+        SetActiveIndex(0);
+    return mFocused >= 0 && mFocused < mPhotos.count() ? mPhotos.at(mFocused) : nullptr;
+}
+
+void TVelkoImageScroller::resizeEvent(QResizeEvent*)
+{
+    relayout();
+}
+
+// ---- Keyboard and mouse -----------------------------------------------------------------
+
+void TVelkoImageScroller::keyPressEvent(QKeyEvent* event)
+{
+    std::optional<grid::ArrowKey> arrow;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        arrow = grid::ArrowKey::Left;
+        break;
+    case Qt::Key_Up:
+        arrow = grid::ArrowKey::Up;
+        break;
+    case Qt::Key_Right:
+        arrow = grid::ArrowKey::Right;
+        break;
+    case Qt::Key_Down:
+        arrow = grid::ArrowKey::Down;
+        break;
+    case Qt::Key_Space:
+        if (mMetrics.showCheckbox && mFocused >= 0)
+            toggleSelection(mFocused);
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (mFocused >= 0)
+            emit OnItemDblClick(mPhotos.at(mFocused));
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const int target = grid::keyTarget(mLayout, mFocused, mPhotos.count(), *arrow);
+    if (target >= 0)
+        SetActiveIndex(target);
+}
+
+void TVelkoImageScroller::toggleSelection(int index)
+{
+    TPhoto* photo = mPhotos.at(index);
+    photo->setSelected(!photo->selected());
+    update();
+}
+
+void TVelkoImageScroller::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(event);
+    const QPoint point = event->position().toPoint();
+    const grid::GridHit hit =
+        grid::hitTest(mLayout, mMetrics, mPhotos.count(), point.x(), point.y());
+    mPressed = true;
+    mDragging = false;
+    mDragCandidate = false;
+    if (hit.index >= 0 && !hit.inGap) {
+        mFocused = hit.index;
+        scrollFocusedIntoView();
+        mDragCandidate = mAllowSorting;
+        mPressPoint = point;
+    } else {
+        mFocused = -1;
+    }
+    setFocused(mFocused);
+    if (hasFocus())
+        update();
+    else
+        setFocus(Qt::MouseFocusReason);
+}
+
+void TVelkoImageScroller::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPoint point = event->position().toPoint();
+    if (mDragCandidate && !mDragging && (point - mPressPoint).manhattanLength() >= kDragThreshold)
+        mDragging = true;
+    if (mDragging)
+        updateDragMarker(point);
+}
+
+void TVelkoImageScroller::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || !mPressed)
+        return QWidget::mouseReleaseEvent(event);
+    mPressed = false;
+    mDragCandidate = false;
+    const QPoint point = event->position().toPoint();
+    if (mDragging) {
+        mDragging = false;
+        updateDragMarker(point);
+        if (mDropSlot >= 0) {
+            dropAt(point);
+            return;
+        }
+    }
+    releaseAt(point); // a click, or a drag that found no target
+}
+
+void TVelkoImageScroller::releaseAt(const QPoint& point)
+{
+    const grid::GridHit hit =
+        grid::hitTest(mLayout, mMetrics, mPhotos.count(), point.x(), point.y());
+    if (!hit.inGap && hit.index >= 0 && hit.index == mFocused)
+        toggleSelection(mFocused); // the whole cell toggles, not only the check box
+}
+
+void TVelkoImageScroller::updateDragMarker(const QPoint& point)
+{
+    const grid::GridHit hit =
+        grid::hitTest(mLayout, mMetrics, mPhotos.count(), point.x(), point.y());
+    const int slot = hit.inGap ? hit.dropSlot : hit.index;
+    if (slot != mDropSlot) {
+        mDropSlot = slot;
+        update();
+    }
+}
+
+void TVelkoImageScroller::dropAt(const QPoint&)
+{
+    const int slot = std::exchange(mDropSlot, -1);
+    const int target = grid::dropTarget(mFocused, slot);
+    if (target >= 0 && mFocused >= 0 && target < mPhotos.count()) {
+        mPhotos.move(mFocused, target);
+        setFocused(target);
+    }
+    update();
+}
+
+void TVelkoImageScroller::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton || mFocused < 0)
+        return QWidget::mouseDoubleClickEvent(event);
+    mPressed = true; // the release that follows is a click of its own
+    toggleSelection(mFocused);
+    repaint();
+    emit OnItemDblClick(mPhotos.at(mFocused));
+}
+
+void TVelkoImageScroller::wheelEvent(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (mAlign != grid::ScrollAlign::Right || !mLayout.barShown || mStepScroll || delta == 0)
+        return;
+    scrollTo(grid::wheelPosition(mLayout.position, mMetrics, delta));
+    if (mDragging)
+        updateDragMarker(event->position().toPoint());
+}
+
+void TVelkoImageScroller::focusInEvent(QFocusEvent*)
+{
+    update();
+}
+
+void TVelkoImageScroller::focusOutEvent(QFocusEvent*)
+{
+    update();
+}
+
+// ---- Painting ---------------------------------------------------------------------------
+
+void TVelkoImageScroller::makeCheckBoxPictures()
+{
+    const int size = grid::kCheckBoxSize;
+    for (QPixmap* picture : {&mUnchecked, &mChecked}) {
+        *picture = QPixmap(size, size);
+        picture->fill(Qt::white);
+        QPainter p(picture);
+        p.setPen(QColor(28, 81, 128));
+        p.drawRect(0, 0, size - 1, size - 1);
+        if (picture == &mChecked) {
+            p.setPen(QPen(QColor(33, 161, 33), 2));
+            p.drawPolyline(QPolygon({QPoint(3, 6), QPoint(5, 8), QPoint(9, 3)}));
+        }
+    }
 }
 
 void TVelkoImageScroller::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(rect().adjusted(mPadding, mPadding, -mPadding, -mPadding),
-                     Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, mNoItemsText);
+    if (mPhotos.isEmpty()) {
+        paintEmpty(painter);
+        return;
+    }
+    paintGaps(painter);
+    const int gap = mMetrics.gap();
+    for (int k = 0; k < mLayout.slotCount(); ++k) {
+        const QRect cell = grid::slotRect(mLayout, mMetrics, k);
+        const QRect gapStrip = mAlign == grid::ScrollAlign::Right
+                                   ? QRect(cell.x(), cell.y() - gap, cell.width(), gap)
+                                   : QRect(cell.x() - gap, cell.y(), gap, cell.height());
+        painter.fillRect(gapStrip, mColor);
+        const int index = mLayout.firstIndex + k;
+        if (index >= mPhotos.count())
+            painter.fillRect(cell, mColor);
+        else
+            paintCell(painter, cell, index);
+    }
+    if (mDragging && mDropSlot >= 0)
+        painter.fillRect(grid::dropMarkerRect(mLayout, mMetrics, mDropSlot), QColor(0, 255, 0));
 }
 
-void TVelkoImageScroller::SetFolder(const ShellItemIdList& folder, bool)
+void TVelkoImageScroller::paintEmpty(QPainter& painter) const
 {
-    mFolder = folder;
+    painter.fillRect(rect(), mColor);
+    const QRect measured = painter.fontMetrics().boundingRect(
+        QRect(0, 0, mLayout.viewWidth, 0), Qt::TextWordWrap | Qt::AlignHCenter, mEmptyText);
+    const int top = (mLayout.viewHeight - measured.height()) / 2;
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRect(0, top, mLayout.viewWidth, measured.height()),
+                     Qt::TextWordWrap | Qt::AlignHCenter, mEmptyText);
+}
+
+void TVelkoImageScroller::paintGaps(QPainter& painter) const
+{
+    const int gap = mMetrics.gap();
+    if (mAlign == grid::ScrollAlign::Right) {
+        const int pitch = mMetrics.cellWidth() + gap;
+        for (int i = 0; i <= mLayout.columns; ++i) {
+            const int x = i * pitch;
+            const int w = i == mLayout.columns ? std::max(gap, mLayout.viewWidth - x) : gap;
+            painter.fillRect(QRect(x, 0, w, mLayout.viewHeight), mColor);
+        }
+    } else {
+        const int pitch = mMetrics.cellHeight() + gap;
+        for (int i = 0; i <= mLayout.rows; ++i) {
+            const int y = i * pitch;
+            const int h = i == mLayout.rows ? std::max(gap, mLayout.viewHeight - y) : gap;
+            painter.fillRect(QRect(0, y, mLayout.viewWidth, h), mColor);
+        }
+    }
+}
+
+void TVelkoImageScroller::paintCell(QPainter& painter, const QRect& cell, int index) const
+{
+    const TPhoto& photo = *mPhotos.at(index);
+    const int b = mMetrics.borderB();
+    const int padding = mMetrics.padding;
+    const int thumb = mMetrics.thumbSize;
+    const int x = cell.x();
+    const int y = cell.y();
+    const int w = cell.width();
+    const int h = cell.height();
+    const QColor background = photo.selected() ? mItemSelectedBGColor : mItemBGColor;
+
+    // Outer 4 px: the focus frame, or the grid's colour.
+    if (index == mFocused) {
+        painter.fillRect(cell, hasFocus() ? mFocusedSelectedColor : mUnFocusedSelectedColor);
+        painter.fillRect(cell.adjusted(3, 3, -3, -3), mColor);
+    } else {
+        painter.fillRect(cell, mColor);
+    }
+    const QRect inner =
+        cell.adjusted(grid::kCellMargin, grid::kCellMargin, -grid::kCellMargin, -grid::kCellMargin);
+    const int border = mMetrics.itemBorderWidth;
+    if (border > 0)
+        painter.fillRect(inner, photo.selected() ? mItemSelectedBorderColor : mItemBorderColor);
+    painter.fillRect(inner.adjusted(border, border, -border, -border), background);
+
+    // Thumbnail box with the picture centred in it.
+    const QImage& picture = photo.thumbnail();
+    const int extra = mShowPhotoBorder ? 2 : 0;
+    const int pw = picture.width() + extra;
+    const int ph = picture.height() + extra;
+    const QRect box(x + b, y + b, w - 2 * b, thumb + 2 * padding);
+    painter.fillRect(box, background);
+    if (!picture.isNull()) {
+        const QRect pictureRect(x + (w - pw) / 2, y + b + (2 * padding + thumb - ph) / 2, pw, ph);
+        if (mShowPhotoBorder) {
+            painter.setPen(mPhotoBorderColor);
+            painter.drawRect(pictureRect.adjusted(0, 0, -1, -1));
+            painter.drawImage(pictureRect.topLeft() + QPoint(1, 1), picture);
+        } else {
+            painter.drawImage(pictureRect.topLeft(), picture);
+        }
+    }
+
+    if (mMetrics.showFilename) {
+        const int t = mMetrics.textHeight;
+        const QRect band(x + b, box.bottom() + 1, w - 2 * b, t + padding);
+        painter.fillRect(band, background);
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(QRect(band.x() + padding, band.y(), band.width() - 2 * padding, t),
+                         Qt::AlignCenter | Qt::TextSingleLine, photo.caption());
+    }
+    if (mMetrics.showCheckbox) {
+        const int size = grid::kCheckBoxSize;
+        painter.drawPixmap(x + (w - size) / 2, y + h - b - padding - size,
+                           photo.selected() ? mChecked : mUnchecked);
+    }
 }

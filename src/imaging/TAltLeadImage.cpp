@@ -2,6 +2,7 @@
 
 #include "BmpCodec.h"
 #include "ImagingResult.h"
+#include "QtImage.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -18,13 +19,10 @@ void TAltLeadImage::LoadFromGlobal(const QByteArray& memory, qsizetype byteSize)
     Clear();
     imaging::Bitmap bitmap;
     const auto size = std::size_t(std::min(byteSize, memory.size()));
-    if (imaging::loadBmp(reinterpret_cast<const std::uint8_t*>(memory.constData()), size,
-                         bitmap) != imaging::Success)
+    if (imaging::loadBmp(reinterpret_cast<const std::uint8_t*>(memory.constData()), size, bitmap) !=
+        imaging::Success)
         return;
-    // The bitmap's rows are packed RGB; QImage copies them into its own aligned rows.
-    mPicture = QImage(bitmap.bits(), bitmap.width(), bitmap.height(), qsizetype(bitmap.stride()),
-                      QImage::Format_RGB888)
-                   .copy();
+    mPicture = imaging::toQImage(bitmap);
     mShownWidth = bitmap.width();
     mShownHeight = bitmap.height();
     mFrame.setShownSize(mShownWidth, mShownHeight);

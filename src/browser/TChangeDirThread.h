@@ -1,0 +1,44 @@
+// The folder-scan worker of a grid: lists the photo files of the requested folder and
+// reports them one at a time.
+#pragma once
+
+#include "ShellItemIdList.h"
+#include "WorkerThread.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class TChangeDirThread : public WorkerThread
+{
+public:
+    // What the grid asks to be scanned. A new request object (another folder, or a rescan
+    // of the same one) starts a new scan; its serial travels with every message, so the
+    // grid drops what an older scan still reports.
+    struct Request
+    {
+        std::shared_ptr<const ShellItemIdList> folder;
+        int serial = 0;
+    };
+
+    explicit TChangeDirThread(WindowMessenger::Handler handler);
+    ~TChangeDirThread() override;
+
+    // Window thread, at any time; the worker picks it up within 50 ms.
+    void setRequest(std::shared_ptr<const Request> request);
+    std::shared_ptr<const Request> request() const;
+
+    // Valid inside the handler of WM_SCAN_ITEM (the worker waits meanwhile).
+    const QString& foundPath() const { return mFoundPath; }
+
+protected:
+    void execute() override;
+
+private:
+    void scan(const Request& request);
+    bool stillWanted(const Request& request) const;
+
+    std::atomic<std::shared_ptr<const Request>> mRequested;
+    QString mFoundPath;
+};
