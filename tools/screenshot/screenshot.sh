@@ -1,6 +1,8 @@
 #!/bin/bash
 # Starts the program on a virtual display in the given language and saves a screenshot.
 # usage: tools/screenshot/screenshot.sh OUTPUT.png [LANGUAGE-CODE] [SECONDS] [PROGRAM-ARGS...]
+# SCREENSHOT_PHOTOS=N puts N sample photos into the home folder; SCREENSHOT_CLICKS="X,Y ..."
+# clicks there (xdotool) before the picture is taken.
 set -euo pipefail
 output=$(realpath -m "$1")
 code=${2:-}
@@ -16,12 +18,29 @@ mkdir -p "$config/Velkorp"
 home=$config/home
 mkdir -p "$home"/{Desktop,Documents,Music,Videos} \
     "$home"/Pictures/{"Holiday 2 Alps","Holiday 10 Coast",Family/Birthdays,Garden}
+photos=${SCREENSHOT_PHOTOS:-0}
+names=(Harbour Lighthouse Dunes Meadow Sunset Orchard Bridge Market Glacier Vineyard Canal Forest)
+for ((i = 0; i < photos; i++)); do
+    name=${names[i % ${#names[@]}]}
+    # A sky over a mottled landscape, different for every photo.
+    convert -size 640x480 gradient:"#5b8fd6-#e8f0fa" \
+        \( -seed $((i + 7)) -size 640x260 plasma:"#3d7a2a-#c9a36b" -blur 0x1.5 \) \
+        -gravity south -composite -quality 90 "$home/$name $((i / ${#names[@]} + 1)).jpg"
+done
+if [[ -n ${SCREENSHOT_CLICKS:-} ]] && ! command -v xdotool >/dev/null; then
+    apt-get install -y -qq --no-install-recommends xdotool >/dev/null
+fi
 
 VELKO_HOME=$home VELKO_DESKTOP_DIR=$home/Desktop XDG_CONFIG_DIRS=$config XDG_RUNTIME_DIR=$config \
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         build/bin/velko-fotodesk "$@" &
         program=$!
         sleep '"$wait_seconds"'
+        for click in '"${SCREENSHOT_CLICKS:-}"'; do
+            xdotool mousemove "${click%,*}" "${click#*,}" click 1
+            sleep 0.3
+        done
+        sleep 0.5
         import -window root "'"$output"'"
         kill $program' _ "$@"
 echo "saved $output"
