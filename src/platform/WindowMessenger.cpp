@@ -1,25 +1,26 @@
 #include "WindowMessenger.h"
 
-#include <QMetaObject>
-#include <QObject>
+#include <QSocketNotifier>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <exception>
+#include <stdexcept>
 
-// Lives on the window's thread. The queued call to deliver() is only a wake-up and carries
-// no data, so everything a worker hands over stays behind the channel's mutex, where the
-// race detector can see the ordering.
-class WindowMessengerRelay : public QObject
+namespace {
+
+int makeWakeFd()
 {
-    Q_OBJECT
+    const int fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (fd < 0)
+        throw std::runtime_error("WindowMessenger: no eventfd for the wake-up");
+    return fd;
+}
 
-public:
-    explicit WindowMessengerRelay(WindowMessenger& messenger) : mMessenger(messenger) {}
-
-    Q_INVOKABLE void deliver() { mMessenger.deliverQueued(); }
-
-private:
-    WindowMessenger& mMessenger;
-};
+} // namespace
 
 // Shared by the waiting sender and the window thread, so that either may finish first.
 struct WindowMessenger::Request
@@ -41,12 +42,22 @@ struct WindowMessenger::Request
 
 WindowMessenger::WindowMessenger(Handler handler)
     : mHandler(std::move(handler)), mWindowThread(std::this_thread::get_id()),
-      mRelay(std::make_unique<WindowMessengerRelay>(*this))
-{}
+      mWakeFd(makeWakeFd()),
+      mWakeNotifier(std::make_unique<QSocketNotifier>(mWakeFd, QSocketNotifier::Read))
+{
+    QObject::connect(mWakeNotifier.get(), &QSocketNotifier::activated, [this] {
+        std::uint64_t count = 0;
+        while (::read(mWakeFd, &count, sizeof count) < 0 && errno == EINTR) {
+        }
+        deliverQueued();
+    });
+}
 
 WindowMessenger::~WindowMessenger()
 {
     release();
+    mWakeNotifier.reset();
+    ::close(mWakeFd);
 }
 
 std::optional<qintptr> WindowMessenger::send(int id, qintptr wParam, qintptr lParam)
@@ -67,10 +78,14 @@ std::optional<qintptr> WindowMessenger::send(const WindowMessage& message)
     if (mReleased)
         return std::nullopt;
     mQueued.push_back(request);
-    // Posted under the lock: Qt allocates the wake-up here and frees it on the window's
-    // thread after deliver() has taken the lock, and only our lock orders the two for the
-    // race detector.
-    if (!QMetaObject::invokeMethod(mRelay.get(), "deliver", Qt::QueuedConnection)) {
+    // The wake-up is an eventfd rather than a posted Qt event: posting from several workers
+    // at once meets inside Qt's event queue, behind locks the race detector cannot see,
+    // while a write to a descriptor is plain and carries no data.
+    const std::uint64_t one = 1;
+    ssize_t written;
+    while ((written = ::write(mWakeFd, &one, sizeof one)) < 0 && errno == EINTR) {
+    }
+    if (written != sizeof one) {
         std::erase(mQueued, request);
         return std::nullopt;
     }
@@ -139,5 +154,3 @@ void WindowMessenger::deliverQueued()
         }
     }
 }
-
-#include "WindowMessenger.moc"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-class WindowMessengerRelay;
+class QSocketNotifier;
 
 // First private message number; a worker's messages are WM_USER + n.
 inline constexpr int WM_USER = 0x0400;
@@ -60,7 +60,7 @@ public:
     bool isReleased() const;
 
 private:
-    friend class WindowMessengerRelay;
+    friend class QSocketNotifier;
     struct Request;
 
     std::optional<qintptr> runHandler(const WindowMessage& message) const;
@@ -68,7 +68,9 @@ private:
 
     const Handler mHandler;
     const std::thread::id mWindowThread;
-    std::unique_ptr<WindowMessengerRelay> mRelay;
+    // Workers write to it to wake the window's thread, which then runs what is queued.
+    const int mWakeFd;
+    std::unique_ptr<QSocketNotifier> mWakeNotifier;
 
     mutable std::mutex mMutex;
     std::condition_variable mAnswered;
