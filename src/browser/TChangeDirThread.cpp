@@ -21,24 +21,26 @@ TChangeDirThread::~TChangeDirThread()
 
 void TChangeDirThread::setRequest(std::shared_ptr<const Request> request)
 {
-    mRequested.store(std::move(request));
+    const std::lock_guard lock(mRequestMutex);
+    mRequested = std::move(request);
 }
 
 std::shared_ptr<const TChangeDirThread::Request> TChangeDirThread::request() const
 {
-    return mRequested.load();
+    const std::lock_guard lock(mRequestMutex);
+    return mRequested;
 }
 
 bool TChangeDirThread::stillWanted(const Request& request) const
 {
-    return !isTerminated() && mRequested.load().get() == &request;
+    return !isTerminated() && this->request().get() == &request;
 }
 
 void TChangeDirThread::execute()
 {
     std::shared_ptr<const Request> scanning;
     while (!isTerminated()) {
-        std::shared_ptr<const Request> requested = mRequested.load();
+        std::shared_ptr<const Request> requested = request();
         if (requested && requested != scanning) {
             scanning = requested;
             scan(*scanning);

@@ -7,8 +7,8 @@
 
 #include <QString>
 
-#include <atomic>
 #include <memory>
+#include <mutex>
 
 class TChangeDirThread : public WorkerThread
 {
@@ -39,6 +39,9 @@ private:
     void scan(const Request& request);
     bool stillWanted(const Request& request) const;
 
-    std::atomic<std::shared_ptr<const Request>> mRequested;
+    // A mutex, not std::atomic<shared_ptr>: libstdc++ builds that one on fences, which
+    // ThreadSanitizer cannot follow.
+    mutable std::mutex mRequestMutex;
+    std::shared_ptr<const Request> mRequested;
     QString mFoundPath;
 };

@@ -1,0 +1,82 @@
+// What the grid's test programs share: an application object, real picture files and the
+// item-ID list of a folder in the test namespace.
+#pragma once
+
+#include "BmpCodec.h"
+#include "ImagingResult.h"
+#include "JpegCodec.h"
+#include "ShellItemIdList.h"
+#include "ShellNamespace.h"
+
+#include <QApplication>
+#include <QByteArray>
+#include <QFile>
+#include <QSize>
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+
+namespace gridtest {
+
+inline void ensureApplication()
+{
+    static int argc = 1;
+    static char name[] = "velko_grid_tests";
+    static char* argv[] = {name, nullptr};
+    if (!qApp)
+        new QApplication(argc, argv); // lives for the whole program
+}
+
+inline imaging::Bitmap gradient(int width, int height)
+{
+    imaging::Bitmap bitmap;
+    EXPECT_EQ(bitmap.allocate(width, height), imaging::Success);
+    for (int y = 0; y < height; ++y) {
+        std::uint8_t* row = bitmap.scanLine(y);
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = std::uint8_t(x * 255 / width);
+            row[3 * x + 1] = std::uint8_t(y * 255 / height);
+            row[3 * x + 2] = 90;
+        }
+    }
+    return bitmap;
+}
+
+inline QByteArray jpegBytes(int width, int height)
+{
+    QByteArray bytes;
+    EXPECT_EQ(imaging::saveJpeg(gradient(width, height), 90, bytes), imaging::Success);
+    return bytes;
+}
+
+inline QByteArray bmpBytes(int width, int height)
+{
+    QByteArray bytes;
+    EXPECT_EQ(imaging::saveBmp(gradient(width, height), bytes), imaging::Success);
+    return bytes;
+}
+
+inline void writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    file.write(bytes);
+}
+
+// The list of a folder below the home folder, reached through My Documents.
+inline ShellItemIdList homeFolder(const QByteArray& relative)
+{
+    ShellItemIdList id = ShellNamespace::instance().myDocuments();
+    for (const QByteArray& name : relative.split('/'))
+        id = id + ShellItemIdList(ShellItem{ShellItemKind::Entry, name});
+    return id;
+}
+
+} // namespace gridtest
+
+// Readable gtest output for sizes.
+inline void PrintTo(const QSize& size, std::ostream* os)
+{
+    *os << size.width() << " x " << size.height();
+}
