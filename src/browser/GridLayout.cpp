@@ -241,8 +241,10 @@ int wheelPosition(int position, const GridMetrics& metrics, int delta)
 {
     if (delta == 0)
         return position;
-    // C++ integer division truncates toward zero, as the wheel step wants.
-    return position + (metrics.cellHeight() + metrics.gap()) * -180 / delta;
+    // 1.5 lines per notch of 120, in proportion to the turn: high-resolution wheels and
+    // touchpads send small deltas, which must scroll less than a notch, not more.
+    const long long pitch = metrics.cellHeight() + metrics.gap();
+    return position + int(pitch * -180 * delta / (120 * 120));
 }
 
 int stepScrollRound(int position, int pitch, int highest)

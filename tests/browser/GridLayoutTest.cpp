@@ -316,7 +316,8 @@ TEST(Scrolling, WheelAndStepRounding)
     const GridMetrics m = mainWindow();
     EXPECT_EQ(wheelPosition(500, m, 120), 500 - 237); // 1.5 lines a notch
     EXPECT_EQ(wheelPosition(500, m, -120), 500 + 237);
-    EXPECT_EQ(wheelPosition(500, m, 7), 500 - 4062); // truncated, not floored
+    EXPECT_EQ(wheelPosition(500, m, 7), 500 - 13); // a touchpad's small step, truncated
+    EXPECT_EQ(wheelPosition(500, m, -7), 500 + 13);
     EXPECT_EQ(wheelPosition(500, m, 0), 500);
 
     EXPECT_EQ(stepScrollRound(300, 158, 869), 158);
