@@ -2,11 +2,11 @@
 
 #include "AppResources.h"
 #include "DriveRequestEvent.h"
+#include "FittedJpeg.h"
 #include "LinkLabel.h"
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
 #include "TVelkoDirectoryTreeview.h"
-#include "FittedJpeg.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmEditPicture.h"
@@ -24,6 +24,7 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -35,6 +36,7 @@ namespace {
 // Window text ids.
 enum : unsigned
 {
+    TextOk = 7,
     TextSelectFolder = 100,
     TextSelectAll = 101,
     TextDeselectAll = 102,
@@ -48,6 +50,7 @@ enum : unsigned
     TextDelete = 111,
     TextDoubleClickToEdit = 112,
     TextNoPhotosInFolder = 113,
+    TextNoPhotosSelected = 114,
     TextHelp = 117,
     TextEditActivePhoto = 118,
     TextUpload = 119,
@@ -524,8 +527,11 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
           static_cast<QWidget*>(cptEdit), static_cast<QWidget*>(bvSeparator2)})
         hidden->hide();
 
-    for (const CommandSlot& command : fixedCommands())
-        connectCommand(command.button, command.label, &TfrmMain::commandNotYetAvailable);
+    for (const CommandSlot& command : fixedCommands()) {
+        const bool needsPhotos = command.button != btnEdit;
+        connectCommand(command.button, command.label,
+                       needsPhotos ? &TfrmMain::photoCommand : &TfrmMain::commandNotYetAvailable);
+    }
     connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::commandNotYetAvailable);
     connectCommand(btnHelp, cptHelp, &TfrmMain::commandNotYetAvailable);
     return pnButtons;
@@ -590,6 +596,24 @@ void TfrmMain::VelkoDirectoryTreeview1Change(QTreeWidgetItem*)
 void TfrmMain::VelkoDirectoryTreeview1SelectedFolderMediaChanged()
 {
     VelkoImageScroller1->Rescan();
+}
+
+void TfrmMain::photoCommand()
+{
+    if (VelkoImageScroller1->GetSelectedPhotos().isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    // The windows that take the photos come with their commands.
+}
+
+void TfrmMain::showNoPhotosSelected()
+{
+    QMessageBox box(QMessageBox::Information, QLatin1String(kApplicationTitle),
+                    GetText(TextNoPhotosSelected), QMessageBox::NoButton, this);
+    box.setObjectName(QStringLiteral("NoPhotosSelected"));
+    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
+    box.exec();
 }
 
 void TfrmMain::btnSelectAllClick()

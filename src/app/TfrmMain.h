@@ -98,6 +98,9 @@ private:
     void btnSelectAllClick();
     void btnDeselectAllClick();
     void commandNotYetAvailable() {}
+    // The commands that work on the selected photos; text 114 when there are none.
+    void photoCommand();
+    void showNoPhotosSelected();
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
 
     LongLivedWindows mWindows;

@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTimer>
@@ -52,6 +53,7 @@ private slots:
     void f1IsHandledByTheHook();
     void treeStartsAtMyDocumentsAndFeedsTheGrid();
     void closingIsRefusedWhileEditing();
+    void photoCommandsWithoutASelectionSayWhatIsMissing();
     void splashStaysUpForItsMinimumTime();
 
 private:
@@ -294,6 +296,29 @@ void MainWindowTest::treeStartsAtMyDocumentsAndFeedsTheGrid()
     const auto path = ShellNamespace::instance().pathOf(*window.imageScroller()->folder());
     QVERIFY(path.has_value());
     QCOMPARE(*path, mNamespace->home() + "/Pictures");
+}
+
+void MainWindowTest::photoCommandsWithoutASelectionSayWhatIsMissing()
+{
+    TfrmMain window;
+    for (const char* name : {"btnView", "cptSlideShow", "btnPrint", "btnDelete"}) {
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                QCOMPARE(box->buttons().size(), 1);
+                QCOMPARE(box->buttons().first()->text(), GetText(7));
+                box->accept();
+            }
+        });
+        QWidget* command = child<QWidget>(window, name);
+        QVERIFY2(command, name);
+        if (auto* button = qobject_cast<QAbstractButton*>(command))
+            button->click();
+        else
+            QTest::mouseClick(command, Qt::LeftButton);
+        QCOMPARE(shown, GetText(114));
+    }
 }
 
 void MainWindowTest::closingIsRefusedWhileEditing()
