@@ -8,7 +8,6 @@
 #include <cstring>
 #include <new>
 #include <numbers>
-#include <vector>
 
 namespace imaging {
 namespace {
@@ -175,8 +174,7 @@ int quarterTurn(Bitmap& bitmap, bool flipRows, bool flipColumns)
                 std::uint8_t* target = out.scanLine(y) + std::size_t(x0) * 3;
                 const std::size_t column = std::size_t(flipColumns ? w - 1 - y : y) * 3;
                 for (int x = x0; x < x1; ++x, target += 3) {
-                    const std::uint8_t* source =
-                        bitmap.scanLine(flipRows ? h - 1 - x : x) + column;
+                    const std::uint8_t* source = bitmap.scanLine(flipRows ? h - 1 - x : x) + column;
                     target[0] = source[0];
                     target[1] = source[1];
                     target[2] = source[2];
@@ -237,6 +235,34 @@ void clipSpan(double a, double b, double lo, double hi, double& from, double& to
     to = std::min(to, x1);
 }
 
+// Bilinear mix of a 2 × 2 neighbourhood with 8-bit fractions, rounded; a·(256−f) + b·f is
+// written as a·256 + (b−a)·f, the same number for one multiplication. Every byte is read
+// before any is written, since the target could alias the source as far as the compiler
+// knows.
+inline void blend(const std::uint8_t* p00, const std::uint8_t* p01, const std::uint8_t* p10,
+                  const std::uint8_t* p11, int fx, int fy, std::uint8_t* target)
+{
+    int mixed[3];
+    for (int k = 0; k < 3; ++k) {
+        const int top = (p00[k] << 8) + (p01[k] - p00[k]) * fx;
+        const int bottom = (p10[k] << 8) + (p11[k] - p10[k]) * fx;
+        mixed[k] = ((top << 8) + (bottom - top) * fy + 32768) >> 16;
+    }
+    for (int k = 0; k < 3; ++k)
+        target[k] = std::uint8_t(mixed[k]);
+}
+
+// Where one output row takes its pixels from the source.
+struct RowSpan
+{
+    int first = 0; // [first, last] maps into the picture, the rest is fill
+    int last = -1;
+    int innerFirst = 0; // [innerFirst, innerLast] has all four neighbours inside
+    int innerLast = -1;
+    std::int64_t sx = 0; // source position of `first`, 32.32 fixed point
+    std::int64_t sy = 0;
+};
+
 int rotateFree(Bitmap& bitmap, double radians, bool resize, ColorRef fill)
 {
     const int w = bitmap.width();
@@ -266,7 +292,36 @@ int rotateFree(Bitmap& bitmap, double radians, bool resize, ColorRef fill)
     constexpr double kOne = 4294967296.0; // 32.32 fixed point
     const std::int64_t stepX = std::llround(c * kOne);
     const std::int64_t stepY = std::llround(-s * kOne);
+    const std::uint8_t* const source = bitmap.scanLine(0);
+    const std::size_t stride = bitmap.stride();
 
+    // Pixels near an edge: clamped to the picture.
+    auto edgePixels = [&](const RowSpan& span, std::uint8_t* target, int begin, int end) {
+        std::int64_t sx = span.sx + (begin - span.first) * stepX;
+        std::int64_t sy = span.sy + (begin - span.first) * stepY;
+        for (int x = begin; x < end; ++x, sx += stepX, sy += stepY) {
+            const int ix = std::clamp(int(sx >> 32), 0, w - 1);
+            const int iy = std::clamp(int(sy >> 32), 0, h - 1);
+            const int fx = ix == w - 1 ? 0 : int((sx >> 24) & 0xFF);
+            const int fy = iy == h - 1 ? 0 : int((sy >> 24) & 0xFF);
+            const std::uint8_t* row0 = source + stride * std::size_t(iy);
+            const std::uint8_t* row1 = source + stride * std::size_t(std::min(iy + 1, h - 1));
+            const std::size_t left = std::size_t(ix) * 3;
+            const std::size_t right = std::size_t(std::min(ix + 1, w - 1)) * 3;
+            blend(row0 + left, row0 + right, row1 + left, row1 + right, fx, fy,
+                  target + std::size_t(x) * 3);
+        }
+    };
+    auto innerPixels = [&](const RowSpan& span, std::uint8_t* target, int begin, int end) {
+        std::int64_t sx = span.sx + (begin - span.first) * stepX;
+        std::int64_t sy = span.sy + (begin - span.first) * stepY;
+        for (int x = begin; x < end; ++x, sx += stepX, sy += stepY) {
+            const std::uint8_t* p00 =
+                source + stride * std::size_t(sy >> 32) + std::size_t(sx >> 32) * 3;
+            blend(p00, p00 + 3, p00 + stride, p00 + stride + 3, int((sx >> 24) & 0xFF),
+                  int((sy >> 24) & 0xFF), target + std::size_t(x) * 3);
+        }
+    };
     for (int y = 0; y < outH; ++y) {
         if (cancelRequested())
             return Cancelled;
@@ -278,42 +333,33 @@ int rotateFree(Bitmap& bitmap, double radians, bool resize, ColorRef fill)
         double to = outW - 1;
         clipSpan(ax, c, 0, w - 1, from, to);
         clipSpan(ay, -s, 0, h - 1, from, to);
-        const int first = std::clamp(int(std::ceil(from - 1e-9)), 0, outW);
-        const int last = std::clamp(int(std::floor(to + 1e-9)), -1, outW - 1);
+        RowSpan span;
+        span.first = std::clamp(int(std::ceil(from - 1e-9)), 0, outW);
+        span.last = std::clamp(int(std::floor(to + 1e-9)), -1, outW - 1);
+        span.last = std::max(span.last, span.first - 1);
+        // A margin of a whole pixel keeps the fixed-point steps' rounding on the safe side.
+        double innerFrom = span.first;
+        double innerTo = span.last;
+        clipSpan(ax, c, 1, w - 2, innerFrom, innerTo);
+        clipSpan(ay, -s, 1, h - 2, innerFrom, innerTo);
+        span.innerFirst = std::clamp(int(std::ceil(innerFrom)), span.first, span.last + 1);
+        span.innerLast =
+            std::max(span.innerFirst - 1, std::min(int(std::floor(innerTo)), span.last));
+        span.sx = std::llround((ax + span.first * c) * kOne);
+        span.sy = std::llround((ay - span.first * s) * kOne);
 
         std::uint8_t* target = out.scanLine(y);
         auto fillRange = [&](int begin, int end) {
             for (int x = begin; x < end; ++x)
                 std::memcpy(target + std::size_t(x) * 3, fillPixel, 3);
         };
-        if (first > last) {
-            fillRange(0, outW);
-            continue;
-        }
-        fillRange(0, first);
-        fillRange(last + 1, outW);
-        std::int64_t sx = std::llround((ax + first * c) * kOne);
-        std::int64_t sy = std::llround((ay - first * s) * kOne);
-        for (int x = first; x <= last; ++x, sx += stepX, sy += stepY) {
-            const int ix = std::clamp(int(sx >> 32), 0, w - 1);
-            const int iy = std::clamp(int(sy >> 32), 0, h - 1);
-            const int fx = ix == w - 1 ? 0 : int((sx >> 24) & 0xFF);
-            const int fy = iy == h - 1 ? 0 : int((sy >> 24) & 0xFF);
-            const int ix1 = std::min(ix + 1, w - 1);
-            const std::uint8_t* row0 = bitmap.scanLine(iy);
-            const std::uint8_t* row1 = bitmap.scanLine(std::min(iy + 1, h - 1));
-            const std::uint8_t* p00 = row0 + std::size_t(ix) * 3;
-            const std::uint8_t* p01 = row0 + std::size_t(ix1) * 3;
-            const std::uint8_t* p10 = row1 + std::size_t(ix) * 3;
-            const std::uint8_t* p11 = row1 + std::size_t(ix1) * 3;
-            std::uint8_t* t = target + std::size_t(x) * 3;
-            for (int k = 0; k < 3; ++k) {
-                const int top = p00[k] * (256 - fx) + p01[k] * fx;
-                const int bottom = p10[k] * (256 - fx) + p11[k] * fx;
-                t[k] = std::uint8_t((top * (256 - fy) + bottom * fy + 32768) >> 16);
-            }
-        }
+        fillRange(0, span.first);
+        fillRange(span.last + 1, outW);
+        edgePixels(span, target, span.first, span.innerFirst);
+        innerPixels(span, target, span.innerFirst, span.innerLast + 1);
+        edgePixels(span, target, span.innerLast + 1, span.last + 1);
     }
+
     keepAttributes(out, bitmap);
     bitmap.swap(out);
     return Success;

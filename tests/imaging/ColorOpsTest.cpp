@@ -487,6 +487,76 @@ TEST(ColorOpsAntiAlias, SmoothsEdgesButKeepsFlatAreasAndTheOutside)
     EXPECT_TRUE(changed);
 }
 
+// The smoothing computed the slow, obvious way: each pixel the weighted mean of the
+// neighbours that exist, kept when it differs from the pixel by no more than the threshold.
+Bitmap smoothedDirectly(const Bitmap& in, int threshold, int d, int filter)
+{
+    Bitmap out;
+    EXPECT_EQ(copyBitmap(out, in), Success);
+    const auto weight = [&](int k) { return filter == 0 ? 1 : d + 1 - std::abs(k); };
+    for (int y = 0; y < in.height(); ++y) {
+        for (int x = 0; x < in.width(); ++x) {
+            if (!in.inRegion(x, y))
+                continue;
+            std::array<int, 3> sum{};
+            int total = 0;
+            for (int j = -d; j <= d; ++j) {
+                for (int k = -d; k <= d; ++k) {
+                    if (y + j < 0 || y + j >= in.height() || x + k < 0 || x + k >= in.width())
+                        continue;
+                    const int w = weight(j) * weight(k);
+                    const Rgb p = pixel(in, x + k, y + j);
+                    sum[0] += w * p.r;
+                    sum[1] += w * p.g;
+                    sum[2] += w * p.b;
+                    total += w;
+                }
+            }
+            const Rgb own = pixel(in, x, y);
+            const std::array<int, 3> mine{own.r, own.g, own.b};
+            std::array<int, 3> mean{};
+            bool differs = false;
+            for (std::size_t c = 0; c < 3; ++c) {
+                mean[c] = (sum[c] + total / 2) / total;
+                differs = differs || std::abs(mean[c] - mine[c]) > threshold;
+            }
+            if (differs) {
+                std::uint8_t* p = out.scanLine(y) + x * 3;
+                for (std::size_t c = 0; c < 3; ++c)
+                    p[c] = std::uint8_t(mean[c]);
+            }
+        }
+    }
+    return out;
+}
+
+TEST(ColorOpsAntiAlias, MatchesTheDirectWeightedMeanEverywhere)
+{
+    const auto noisy = [] {
+        std::uint32_t seed = 12345;
+        return makeBitmap(37, 23, [&seed](int, int) {
+            seed = seed * 1664525 + 1013904223;
+            return Rgb{int(seed >> 24), int((seed >> 16) & 255), int((seed >> 8) & 255)};
+        });
+    };
+    for (const int filter : {0, 1}) {
+        for (const int d : {1, 2, 8}) {
+            for (const int threshold : {0, 40}) {
+                Bitmap fast = noisy();
+                ASSERT_EQ(antiAlias(fast, threshold, d, filter), Success);
+                EXPECT_EQ(bytes(fast), bytes(smoothedDirectly(noisy(), threshold, d, filter)))
+                    << "filter " << filter << " dimension " << d << " threshold " << threshold;
+            }
+        }
+    }
+    Bitmap region = noisy();
+    region.setRegionEllipse({3, 2, 30, 20});
+    Bitmap expected = noisy();
+    expected.setRegionEllipse({3, 2, 30, 20});
+    ASSERT_EQ(antiAlias(region, 0, 2, 1), Success);
+    EXPECT_EQ(bytes(region), bytes(smoothedDirectly(expected, 0, 2, 1)));
+}
+
 class ColorOpsRedeye : public ::testing::Test
 {
 protected:

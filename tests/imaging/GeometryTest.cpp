@@ -1,10 +1,12 @@
-#include "Cancel.h"
 #include "Geometry.h"
+
+#include "Cancel.h"
 #include "ImagingResult.h"
 #include "TestPictures.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 using namespace imaging;
@@ -84,6 +86,50 @@ TEST(Rotate, FreeTurnGrowsTheCanvasAndFills)
     ASSERT_EQ(rotateBitmap(wide, 700, true, 0xFFFFFF), Success);
     EXPECT_EQ(wide.width(), 310);  // ⌈300 cos 7° + 100 sin 7°⌉ = ⌈309.96⌉
     EXPECT_EQ(wide.height(), 136); // ⌈300 sin 7° + 100 cos 7°⌉ = ⌈135.82⌉
+}
+
+// Bilinear sampling reproduces a linear ramp exactly, so every turned pixel must show the
+// position it was taken from: this catches a neighbour taken from the wrong row or column
+// anywhere, and the fill must cover what lies clearly outside the picture.
+TEST(Rotate, FreeTurnSamplesWhereTheInverseTurnPoints)
+{
+    constexpr int w = 60; // steep ramps, so a wrong neighbour shows by more than rounding
+    constexpr int h = 50;
+    for (const int hundredths : {700, -2345, 13500, 31000}) {
+        Bitmap b;
+        ASSERT_EQ(b.allocate(w, h), Success);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                std::uint8_t* p = b.scanLine(y) + x * 3;
+                p[0] = std::uint8_t(4 * x);
+                p[1] = std::uint8_t(4 * y);
+                p[2] = 50;
+            }
+        }
+        ASSERT_EQ(rotateBitmap(b, hundredths, true, makeColorRef(1, 2, 3)), Success);
+        const double a = hundredths / 100.0 * 3.14159265358979323846 / 180;
+        const double c = std::cos(a);
+        const double s = std::sin(a);
+        int inside = 0;
+        for (int y = 0; y < b.height(); ++y) {
+            for (int x = 0; x < b.width(); ++x) {
+                const double dx = x - (b.width() - 1) / 2.0;
+                const double dy = y - (b.height() - 1) / 2.0;
+                const double sx = dx * c + dy * s + (w - 1) / 2.0;
+                const double sy = -dx * s + dy * c + (h - 1) / 2.0;
+                const std::uint8_t* p = b.scanLine(y) + x * 3;
+                if (sx >= 0 && sx <= w - 1 && sy >= 0 && sy <= h - 1) {
+                    ++inside;
+                    ASSERT_NEAR(p[0], 4 * sx, 0.6) << hundredths << " at " << x << "," << y;
+                    ASSERT_NEAR(p[1], 4 * sy, 0.6) << hundredths << " at " << x << "," << y;
+                    ASSERT_EQ(p[2], 50);
+                } else if (sx < -1 || sx > w || sy < -1 || sy > h) {
+                    ASSERT_TRUE(p[0] == 1 && p[1] == 2 && p[2] == 3) << x << "," << y;
+                }
+            }
+        }
+        EXPECT_GT(inside, w * h * 9 / 10) << hundredths;
+    }
 }
 
 TEST(Rotate, WithoutResizeKeepsTheCanvas)
