@@ -1,6 +1,7 @@
 // The imaging library on camera-sized pictures: thumbnails and fitted loads against libvips'
 // command-line tools, and the edit window's full-size operations. Everything single-threaded.
 #include "Bitmap.h"
+#include "CameraPhoto.h"
 #include "ColorOps.h"
 #include "FittedJpeg.h"
 #include "Geometry.h"
@@ -45,90 +46,14 @@ QString benchDir()
     return dir;
 }
 
-// xorshift32: fast enough to give every pixel its own grain.
-struct Noise
-{
-    std::uint32_t state = 2463534242u;
-    int next(int amplitude)
-    {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return int(state % std::uint32_t(2 * amplitude + 1)) - amplitude;
-    }
-};
-
-std::uint8_t clampByte(int value)
-{
-    return std::uint8_t(std::clamp(value, 0, 255));
-}
-
-// A landscape-like picture: a sky gradient over darker ground, a sun, a few blocks, a
-// rippled texture and per-pixel grain, so the entropy coder has as much to do as on a photo.
-void paintPhoto(Bitmap& bitmap)
-{
-    const int width = bitmap.width();
-    const int height = bitmap.height();
-    const int horizon = height * 3 / 5;
-    std::vector<int> ripple(std::size_t(width) + std::size_t(height));
-    for (std::size_t i = 0; i < ripple.size(); ++i)
-        ripple[i] = int(14 * std::sin(double(i) * 0.021) + 8 * std::sin(double(i) * 0.37));
-    const int sunX = width * 7 / 10, sunY = height / 4, sunR = height / 9;
-    Noise noise;
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = bitmap.scanLine(y);
-        const bool sky = y < horizon;
-        const int t = sky ? 255 * y / horizon : 255 * (y - horizon) / (height - horizon);
-        for (int x = 0; x < width; ++x) {
-            int r, g, b;
-            if (sky) {
-                r = 90 + t / 2;
-                g = 140 + t / 4;
-                b = 230 - t / 5;
-            } else {
-                const int field = ripple[std::size_t(x)] + ripple[std::size_t(y)];
-                r = 70 + field + t / 4;
-                g = 110 + field / 2 - t / 5;
-                b = 40 + t / 8;
-            }
-            const int dx = x - sunX, dy = y - sunY;
-            if (dx * dx + dy * dy < sunR * sunR) {
-                r = 255;
-                g = 230;
-                b = 160;
-            } else if (!sky && (x / (width / 7)) % 2 == 0 && y < horizon + height / 6 &&
-                       y > horizon + (x % (width / 7)) / 8) {
-                r = 150 + ripple[std::size_t(x + y)];
-                g = 120;
-                b = 100;
-            }
-            const int grain = noise.next(sky ? 8 : 18);
-            row[0] = clampByte(r + grain + noise.next(2));
-            row[1] = clampByte(g + grain);
-            row[2] = clampByte(b + grain + noise.next(2));
-            row += 3;
-        }
-    }
-}
-
 // The camera-like JPEG of width × height, made on first use and kept between runs.
 QString photoFile(int width, int height)
 {
     const QString fileName =
-        benchDir() + QStringLiteral("/photo-%1x%2-v2.jpg").arg(width).arg(height);
+        benchDir() + QStringLiteral("/photo-%1x%2-v3.jpg").arg(width).arg(height);
     if (QFileInfo(fileName).size() > 0)
         return fileName;
-    Bitmap bitmap;
-    QByteArray bytes;
-    if (bitmap.allocate(width, height) != Success)
-        return {};
-    bitmap.setResolution(300, 300);
-    paintPhoto(bitmap);
-    QSaveFile file(fileName);
-    if (saveJpeg(bitmap, 92, bytes) != Success || !file.open(QIODevice::WriteOnly) ||
-        file.write(bytes) != bytes.size() || !file.commit())
-        return {};
-    return fileName;
+    return writeCameraJpeg(fileName, width, height, 0) ? fileName : QString();
 }
 
 // Megapixels as the benchmarks' argument.

@@ -43,7 +43,6 @@ void TCreateThumbThread::execute()
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             continue;
         }
-        mResult.reset();
         mResult = mLoader(file, mBoxSize, mBackground);
         if (!isTerminated())
             send(WM_THUMB_DONE);

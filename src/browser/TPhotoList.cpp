@@ -41,8 +41,8 @@ void TPhotoList::clear()
 
 int TPhotoList::indexOfPath(const QString& path) const
 {
-    const QString lower = path.toLower();
-    const auto found = std::find_if(mItems.begin(), mItems.end(),
-                                    [&](const Entry& p) { return p->path().toLower() == lower; });
+    const auto found = std::find_if(mItems.begin(), mItems.end(), [&](const Entry& p) {
+        return p->path().compare(path, Qt::CaseInsensitive) == 0;
+    });
     return found == mItems.end() ? -1 : int(found - mItems.begin());
 }

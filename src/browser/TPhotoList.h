@@ -41,13 +41,6 @@ public:
     int indexOfPath(const QString& path) const;
 
 private:
-    struct Release;
-
-public:
-    auto begin() const { return mItems.begin(); }
-    auto end() const { return mItems.end(); }
-
-private:
     // Destroys the photo only for an owning list.
     struct Release
     {
@@ -60,6 +53,11 @@ private:
     };
     using Entry = std::unique_ptr<TPhoto, Release>;
 
+public:
+    auto begin() const { return mItems.begin(); }
+    auto end() const { return mItems.end(); }
+
+private:
     Ownership mOwnership;
     std::vector<Entry> mItems;
 };

@@ -130,14 +130,12 @@ void TVelkoImageScroller::Rescan()
 void TVelkoImageScroller::ClearPhotos()
 {
     mCurrentThumbnail = nullptr;
-    mFocused = -1;
     setFocused(-1);
     mPhotos.clear();
     mSortedByPath = true;
     mDropSlot = -1;
-    relayout();
     mEmptyText = QStringLiteral("...");
-    update();
+    relayout();
 }
 
 void TVelkoImageScroller::StartThumbnails(Loader loader)
@@ -173,10 +171,8 @@ bool TVelkoImageScroller::AddPhoto(std::unique_ptr<TPhoto>& photo,
     }
     mPhotos.append(std::move(photo));
     feedIdleThumbnailWorker();
-    if (relayoutGrid) {
+    if (relayoutGrid)
         relayout();
-        update();
-    }
     return true;
 }
 
@@ -221,7 +217,6 @@ void TVelkoImageScroller::RemovePhotoAt(int index)
         setFocused(mFocused - 1); // the same photo, one place earlier
     }
     relayout();
-    update();
 }
 
 TPhotoList TVelkoImageScroller::GetSelectedPhotos() const
@@ -305,10 +300,8 @@ void TVelkoImageScroller::scanDone(int serial)
         return;
     mLoading = false;
     SetAllSelected(mSelectAll);
-    if (!mScrollUpdating) {
+    if (!mScrollUpdating)
         relayout();
-        update();
-    }
 }
 
 void TVelkoImageScroller::thumbnailDone()
@@ -433,17 +426,16 @@ void TVelkoImageScroller::relayout()
     const int barExtent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     mLayout = grid::layoutGrid(mMetrics, mAlign, width(), height(), mPhotos.count(),
                                mLayout.position, mStepScroll, barExtent);
-    applyScrollBar();
+    applyScrollBar(barExtent);
     update();
 }
 
-void TVelkoImageScroller::applyScrollBar()
+void TVelkoImageScroller::applyScrollBar(int extent)
 {
     const QSignalBlocker blocker(mScrollBar);
     mScrollBar->setVisible(mLayout.barShown);
     if (!mLayout.barShown)
         return;
-    const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
     if (mAlign == grid::ScrollAlign::Right)
         mScrollBar->setGeometry(width() - extent, 0, extent, height());
     else
@@ -560,18 +552,12 @@ void TVelkoImageScroller::mousePressEvent(QMouseEvent* event)
     const QPoint point = event->position().toPoint();
     const grid::GridHit hit =
         grid::hitTest(mLayout, mMetrics, mPhotos.count(), point.x(), point.y());
+    const bool onPhoto = hit.index >= 0 && !hit.inGap;
     mPressed = true;
     mDragging = false;
-    mDragCandidate = false;
-    if (hit.index >= 0 && !hit.inGap) {
-        mFocused = hit.index;
-        scrollFocusedIntoView();
-        mDragCandidate = mAllowSorting;
-        mPressPoint = point;
-    } else {
-        mFocused = -1;
-    }
-    setFocused(mFocused);
+    mDragCandidate = onPhoto && mAllowSorting;
+    mPressPoint = point;
+    setFocused(onPhoto ? hit.index : -1);
     if (hasFocus())
         update();
     else
@@ -598,7 +584,7 @@ void TVelkoImageScroller::mouseReleaseEvent(QMouseEvent* event)
         mDragging = false;
         updateDragMarker(point);
         if (mDropSlot >= 0) {
-            dropAt(point);
+            dropOnMarker();
             return;
         }
     }
@@ -624,7 +610,7 @@ void TVelkoImageScroller::updateDragMarker(const QPoint& point)
     }
 }
 
-void TVelkoImageScroller::dropAt(const QPoint&)
+void TVelkoImageScroller::dropOnMarker()
 {
     const int slot = std::exchange(mDropSlot, -1);
     const int target = grid::dropTarget(mFocused, slot);

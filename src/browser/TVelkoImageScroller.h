@@ -172,7 +172,7 @@ private:
     void resyncWithFolder(const QString& folderPath);
 
     void relayout();
-    void applyScrollBar();
+    void applyScrollBar(int extent);
     void scrollTo(int position);
     void scrollBarMoved(int position);
     void scrollFocusedIntoView();
@@ -180,7 +180,7 @@ private:
     void toggleSelection(int index);
     void releaseAt(const QPoint& point);
     void updateDragMarker(const QPoint& point);
-    void dropAt(const QPoint& point);
+    void dropOnMarker();
 
     void paintEmpty(QPainter& painter) const;
     void paintGaps(QPainter& painter) const;

@@ -1,4 +1,4 @@
-// What the grid's test programs share: an application object, real picture files and the
+// What the grid's test programs share: the application object, real picture files and the
 // item-ID list of a folder in the test namespace.
 #pragma once
 
@@ -7,8 +7,8 @@
 #include "JpegCodec.h"
 #include "ShellItemIdList.h"
 #include "ShellNamespace.h"
+#include "TestApplication.h"
 
-#include <QApplication>
 #include <QByteArray>
 #include <QFile>
 #include <QSize>
@@ -19,14 +19,7 @@
 
 namespace gridtest {
 
-inline void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "velko_grid_tests";
-    static char* argv[] = {name, nullptr};
-    if (!qApp)
-        new QApplication(argc, argv); // lives for the whole program
-}
+using testsupport::ensureApplication;
 
 inline imaging::Bitmap gradient(int width, int height)
 {

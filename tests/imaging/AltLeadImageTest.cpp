@@ -1,9 +1,9 @@
 #include "BmpCodec.h"
 #include "ImagingResult.h"
 #include "TAltLeadImage.h"
+#include "TestApplication.h"
 #include "TestPictures.h"
 
-#include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -39,14 +39,7 @@ Bitmap solid(int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
 class AltLeadImageTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "velko_image_control_tests";
-        static char* argv[] = {name, nullptr};
-        if (!qApp)
-            new QApplication(argc, argv); // lives for the whole program
-    }
+    static void SetUpTestSuite() { testsupport::ensureApplication(); }
 };
 
 TEST_F(AltLeadImageTest, ShowsABitmapHandedOverInMemory)
