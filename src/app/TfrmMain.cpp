@@ -31,6 +31,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <set>
+
 namespace {
 
 // Window text ids.
@@ -468,6 +470,7 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
     VelkoImageScroller1 = new TVelkoImageScroller(pnImageScroller);
     VelkoImageScroller1->setObjectName(QStringLiteral("VelkoImageScroller1"));
     setBackground(VelkoImageScroller1, kGridColor);
+    VelkoImageScroller1->setColor(kGridColor);
     VelkoImageScroller1->setItemBGColor(kGridItemColor);
     VelkoImageScroller1->setItemSelectedBGColor(kGridItemSelectedColor);
     VelkoImageScroller1->setFocusedSelectedColor(Qt::red);
@@ -527,10 +530,14 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
           static_cast<QWidget*>(cptEdit), static_cast<QWidget*>(bvSeparator2)})
         hidden->hide();
 
+    std::set<const QToolButton*> connected;
     for (const CommandSlot& command : fixedCommands()) {
-        const bool needsPhotos = command.button != btnEdit;
-        connectCommand(command.button, command.label,
-                       needsPhotos ? &TfrmMain::photoCommand : &TfrmMain::commandNotYetAvailable);
+        const auto handler =
+            command.button != btnEdit ? &TfrmMain::photoCommand : &TfrmMain::commandNotYetAvailable;
+        // Edit has two labels; its button must still run the command once a click.
+        if (connected.insert(command.button).second)
+            connect(command.button, &QToolButton::clicked, this, handler);
+        connect(command.label, &LinkLabel::clicked, this, handler);
     }
     connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::commandNotYetAvailable);
     connectCommand(btnHelp, cptHelp, &TfrmMain::commandNotYetAvailable);

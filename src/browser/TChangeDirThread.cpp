@@ -7,9 +7,6 @@
 
 #include <QFile>
 
-#include <chrono>
-#include <thread>
-
 TChangeDirThread::TChangeDirThread(WindowMessenger::Handler handler)
     : WorkerThread(std::move(handler))
 {}
@@ -21,8 +18,20 @@ TChangeDirThread::~TChangeDirThread()
 
 void TChangeDirThread::setRequest(std::shared_ptr<const Request> request)
 {
-    const std::lock_guard lock(mRequestMutex);
-    mRequested = std::move(request);
+    {
+        const std::lock_guard lock(mRequestMutex);
+        mRequested = std::move(request);
+    }
+    mRequestChanged.notify_all();
+}
+
+void TChangeDirThread::wakeUp()
+{
+    // Under the mutex, so that the worker cannot miss it between its check and its wait.
+    {
+        const std::lock_guard lock(mRequestMutex);
+    }
+    mRequestChanged.notify_all();
 }
 
 std::shared_ptr<const TChangeDirThread::Request> TChangeDirThread::request() const
@@ -39,14 +48,16 @@ bool TChangeDirThread::stillWanted(const Request& request) const
 void TChangeDirThread::execute()
 {
     std::shared_ptr<const Request> scanning;
-    while (!isTerminated()) {
-        std::shared_ptr<const Request> requested = request();
-        if (requested && requested != scanning) {
-            scanning = requested;
-            scan(*scanning);
+    for (;;) {
+        {
+            std::unique_lock lock(mRequestMutex);
+            mRequestChanged.wait(
+                lock, [&] { return isTerminated() || (mRequested && mRequested != scanning); });
+            if (isTerminated())
+                return;
+            scanning = mRequested;
         }
-        if (!isTerminated())
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        scan(*scanning);
     }
 }
 
@@ -57,14 +68,15 @@ void TChangeDirThread::scan(const Request& request)
         QByteArray folder = *path;
         if (!folder.endsWith('/'))
             folder += '/';
-        ShellDirectory::list(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
+        ShellDirectory::listWhile(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
             if (!stillWanted(request))
-                return;
+                return false; // another folder was chosen, or the grid is closing
             const QString found = QFile::decodeName(folder + name);
-            if (!isPhotoPath(found))
-                return;
-            mFoundPath = found;
-            send(WM_SCAN_ITEM, request.serial);
+            if (isPhotoPath(found)) {
+                mFoundPath = found;
+                send(WM_SCAN_ITEM, request.serial);
+            }
+            return true;
         });
     }
     if (stillWanted(request))

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -25,7 +26,7 @@ public:
     explicit TChangeDirThread(WindowMessenger::Handler handler);
     ~TChangeDirThread() override;
 
-    // Window thread, at any time; the worker picks it up within 50 ms.
+    // Window thread, at any time; the worker drops the listing in progress and starts on it.
     void setRequest(std::shared_ptr<const Request> request);
     std::shared_ptr<const Request> request() const;
 
@@ -34,6 +35,7 @@ public:
 
 protected:
     void execute() override;
+    void wakeUp() override;
 
 private:
     void scan(const Request& request);
@@ -42,6 +44,7 @@ private:
     // A mutex, not std::atomic<shared_ptr>: libstdc++ builds that one on fences, which
     // ThreadSanitizer cannot follow.
     mutable std::mutex mRequestMutex;
+    std::condition_variable mRequestChanged;
     std::shared_ptr<const Request> mRequested;
     QString mFoundPath;
 };

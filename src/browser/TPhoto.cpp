@@ -1,8 +1,34 @@
 #include "TPhoto.h"
 
+#include <QFile>
+
+#include <sys/stat.h>
+
+#include <atomic>
+
+namespace {
+std::atomic<quint64> gNextSerial{1};
+}
+
+FileStamp fileStampOf(const QString& path)
+{
+    struct stat st = {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec, qint64(st.st_size)};
+}
+
+TPhoto::TPhoto(QString path) : mSerial(gNextSerial.fetch_add(1)), mPath(std::move(path)) {}
+
+void TPhoto::setThumbnail(const QByteArray& jpeg, QSize size)
+{
+    mThumbnail = jpeg;
+    mThumbnailSize = jpeg.isEmpty() ? QSize() : size;
+}
+
 bool isPhotoPath(const QString& path)
 {
-    const QString lower = path.toLower();
-    return lower.endsWith(QLatin1String(".jpg")) || lower.endsWith(QLatin1String(".jpeg")) ||
-           lower.endsWith(QLatin1String(".bmp"));
+    return path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive) ||
+           path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
 }

@@ -41,8 +41,12 @@ void TPhotoList::clear()
 
 int TPhotoList::indexOfPath(const QString& path) const
 {
-    const auto found = std::find_if(mItems.begin(), mItems.end(), [&](const Entry& p) {
-        return p->path().compare(path, Qt::CaseInsensitive) == 0;
-    });
+    const auto found = std::find_if(mItems.begin(), mItems.end(),
+                                    [&](const Entry& p) { return p->path() == path; });
     return found == mItems.end() ? -1 : int(found - mItems.begin());
+}
+
+void TPhotoList::removeIf(const std::function<bool(const TPhoto&)>& remove)
+{
+    std::erase_if(mItems, [&](const Entry& photo) { return remove(*photo); });
 }

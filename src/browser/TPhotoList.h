@@ -3,6 +3,7 @@
 
 #include "TPhoto.h"
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -36,8 +37,11 @@ public:
     // Moves the entry at from so that it ends up at index to.
     void move(int from, int to);
     void clear();
+    // Removes, in one pass, the entries for which remove() holds; an owning list destroys them.
+    void removeIf(const std::function<bool(const TPhoto&)>& remove);
 
-    // The first photo whose path equals this one, compared case-insensitively; -1 if none.
+    // The first photo whose path equals this one exactly (Linux names are case-sensitive);
+    // -1 if none.
     int indexOfPath(const QString& path) const;
 
 private:

@@ -2,26 +2,30 @@
 
 #include "GridMessages.h"
 #include "QtImage.h"
+#include "ShellDirectory.h"
 #include "ShellNameOrder.h"
 #include "ShellNamespace.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QSet>
 #include <QStyle>
 #include <QWheelEvent>
 
 #include <algorithm>
-#include <set>
 
 namespace {
 
 constexpr quint32 kWatchedEvents =
     ShcneRenameItem | ShcneCreate | ShcneDelete | ShcneUpdateDir | ShcneUpdateItem;
-constexpr int kDragThreshold = 8;
+constexpr int kDragThreshold = 8; // pixels of distance, in any direction
+// Decoded thumbnails kept: a few screens' worth of main-window cells (about 25 KB each).
+constexpr qsizetype kPictureCacheBytes = 24 * 1024 * 1024;
 
 QString pathOf(const ShellItemIdList& ids)
 {
@@ -46,6 +50,7 @@ TVelkoImageScroller::TVelkoImageScroller(QWidget* parent) : QWidget(parent), mPh
 {
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    mPictures.setMaxCost(kPictureCacheBytes);
     const int textHeight = fontMetrics().height();
     mMetrics.textHeight = textHeight > 0 ? textHeight : 16;
     mScrollBar = new QScrollBar(Qt::Vertical, this);
@@ -55,6 +60,8 @@ TVelkoImageScroller::TVelkoImageScroller(QWidget* parent) : QWidget(parent), mPh
         if (mStepScroll)
             scrollTo(grid::stepScrollRound(mLayout.position, mLayout.pitch, mLayout.highest));
     });
+    connect(mScrollBar, &QScrollBar::actionTriggered, this,
+            &TVelkoImageScroller::scrollActionTriggered);
     makeCheckBoxPictures();
     relayout();
 }
@@ -90,6 +97,9 @@ int TVelkoImageScroller::ScrollBarPos() const
 
 void TVelkoImageScroller::SetFolder(const ShellItemIdList& folder, bool selectAll)
 {
+    // The folder already shown keeps its photos as they are; Rescan reads it again.
+    if (mRequest && sameFolderId(*mRequest->folder, folder))
+        return;
     ClearPhotos();
     if (!mScanWorker) {
         mScanWorker = std::make_unique<TChangeDirThread>(
@@ -101,10 +111,6 @@ void TVelkoImageScroller::SetFolder(const ShellItemIdList& folder, bool selectAl
     mRegistration = ShellChangeNotifier::instance().registerClient(this, WM_GRID_SHELL_CHANGE,
                                                                    folder, false, kWatchedEvents);
     mSelectAll = selectAll;
-    // The very same list again starts no new scan; Rescan does.
-    if (mRequest && mRequestObject == &folder && sameFolderId(*mRequest->folder, folder))
-        return;
-    mRequestObject = &folder;
     mRequest = std::make_shared<const TChangeDirThread::Request>(
         TChangeDirThread::Request{std::make_shared<const ShellItemIdList>(folder), ++mScanSerial});
     mScanWorker->setRequest(mRequest);
@@ -129,7 +135,11 @@ void TVelkoImageScroller::Rescan()
 
 void TVelkoImageScroller::ClearPhotos()
 {
-    mCurrentThumbnail = nullptr;
+    // The thumbnails of the old list stop at once; late results find no job and are dropped.
+    if (mThumbnailWorker)
+        mThumbnailWorker->cancelAll();
+    mInWork.clear();
+    mPictures.clear();
     setFocused(-1);
     mPhotos.clear();
     mSortedByPath = true;
@@ -146,7 +156,7 @@ void TVelkoImageScroller::StartThumbnails(Loader loader)
         [this](const WindowMessage& message) { return handleWorkerMessage(message); },
         std::move(loader), mMetrics.thumbSize, colorRefOf(mItemBGColor));
     mThumbnailWorker->start(QThread::IdlePriority);
-    feedIdleThumbnailWorker();
+    feedThumbnailWorker();
 }
 
 void TVelkoImageScroller::StopThumbnails()
@@ -155,7 +165,9 @@ void TVelkoImageScroller::StopThumbnails()
         return;
     mThumbnailWorker->setPriority(QThread::HighPriority); // so it ends quickly
     mThumbnailWorker.reset();                             // asks it to end and waits
-    mCurrentThumbnail = nullptr;
+    for (const auto& [job, photo] : mInWork)
+        photo->setThumbnailJob(0);
+    mInWork.clear();
 }
 
 bool TVelkoImageScroller::AddPhoto(std::unique_ptr<TPhoto>& photo,
@@ -163,14 +175,15 @@ bool TVelkoImageScroller::AddPhoto(std::unique_ptr<TPhoto>& photo,
 {
     FitCaption(*photo);
     if (stream) {
-        const QImage thumbnail = imaging::decodeImage(*stream);
-        if (thumbnail.isNull())
+        const QImage picture = imaging::decodeImage(*stream);
+        if (picture.isNull())
             return false;
-        photo->setThumbnail(thumbnail);
+        photo->setThumbnail(*stream, picture.size());
         photo->setThumbnailDone(true);
+        cachePicture(*photo, picture);
     }
     mPhotos.append(std::move(photo));
-    feedIdleThumbnailWorker();
+    feedThumbnailWorker();
     if (relayoutGrid)
         relayout();
     return true;
@@ -198,16 +211,15 @@ void TVelkoImageScroller::InsertPhotoSorted(std::unique_ptr<TPhoto> photo)
     FitCaption(*photo);
     mPhotos.insert(at, std::move(photo));
     if (mFocused >= at)
-        ++mFocused; // keep the focus on its photo
-    feedIdleThumbnailWorker();
+        reportFocus(mFocused + 1); // the same photo, one place later
+    feedThumbnailWorker();
 }
 
 void TVelkoImageScroller::RemovePhotoAt(int index)
 {
     if (index < 0 || index >= mPhotos.count())
         return;
-    if (mPhotos.at(index) == mCurrentThumbnail)
-        mCurrentThumbnail = nullptr;
+    forgetPhoto(*mPhotos.at(index));
     const int last = mPhotos.count() - 1;
     mPhotos.removeAt(index);
     if (index == mFocused) {
@@ -247,13 +259,14 @@ void TVelkoImageScroller::SetAllSelected(bool value)
     update();
 }
 
-QString TVelkoImageScroller::PickNextThumbnail()
+TPhoto* TVelkoImageScroller::PickNextThumbnail() const
 {
     const int start = grid::thumbnailSearchStart(mLayout, mMetrics);
-    const int index = grid::pickNextThumbnail(
-        start, mPhotos.count(), [this](int i) { return mPhotos.at(i)->thumbnailDone(); });
-    mCurrentThumbnail = index >= 0 ? mPhotos.at(index) : nullptr;
-    return mCurrentThumbnail ? mCurrentThumbnail->path() : QString();
+    const int index = grid::pickNextThumbnail(start, mPhotos.count(), [this](int i) {
+        const TPhoto& photo = *mPhotos.at(i);
+        return photo.thumbnailDone() || photo.thumbnailJob() != 0;
+    });
+    return index >= 0 ? mPhotos.at(index) : nullptr;
 }
 
 void TVelkoImageScroller::FitCaption(TPhoto& photo) const
@@ -306,20 +319,88 @@ void TVelkoImageScroller::scanDone(int serial)
 
 void TVelkoImageScroller::thumbnailDone()
 {
-    if (mCurrentThumbnail) {
-        const auto& result = mThumbnailWorker->result();
-        mCurrentThumbnail->setThumbnail(result ? imaging::decodeImage(*result) : QImage());
-        mCurrentThumbnail->setThumbnailDone(true);
-        if (!mScrollUpdating)
-            update();
+    bool changed = false;
+    for (const TCreateThumbThread::Result& result : mThumbnailWorker->results()) {
+        const auto job = mInWork.find(result.id);
+        if (job == mInWork.end())
+            continue; // its photo is gone, or changed while it was made
+        TPhoto& photo = *job->second;
+        mInWork.erase(job);
+        photo.setThumbnailJob(0);
+        photo.setThumbnail(result.jpeg, result.picture.size());
+        photo.setThumbnailDone(true);
+        photo.setFileStamp(result.stamp);
+        cachePicture(photo, result.picture);
+        changed = true;
     }
-    mThumbnailWorker->setNextFile(PickNextThumbnail());
+    if (changed && !mScrollUpdating)
+        update();
+    queueThumbnails();
 }
 
-void TVelkoImageScroller::feedIdleThumbnailWorker()
+void TVelkoImageScroller::feedThumbnailWorker()
 {
-    if (mThumbnailWorker && mThumbnailWorker->isIdle())
-        mThumbnailWorker->setNextFile(PickNextThumbnail());
+    if (mThumbnailWorker && mThumbnailWorker->wantedJobs() > 0)
+        queueThumbnails();
+}
+
+void TVelkoImageScroller::queueThumbnails()
+{
+    if (!mThumbnailWorker)
+        return;
+    // Taken back and picked again, so that what the user scrolled to comes first.
+    for (const TCreateThumbThread::Job& job : mThumbnailWorker->replaceQueue({}))
+        forgetJob(job.id);
+    std::vector<TCreateThumbThread::Job> jobs;
+    while (int(jobs.size()) < mThumbnailWorker->decoderCount()) {
+        TPhoto* photo = PickNextThumbnail();
+        if (!photo)
+            break;
+        const quint64 id = ++mLastJob;
+        photo->setThumbnailJob(id);
+        mInWork.emplace(id, photo);
+        jobs.push_back({id, photo->path()});
+    }
+    if (!jobs.empty())
+        mThumbnailWorker->replaceQueue(std::move(jobs));
+}
+
+void TVelkoImageScroller::forgetJob(quint64 id)
+{
+    const auto job = mInWork.find(id);
+    if (job == mInWork.end())
+        return;
+    job->second->setThumbnailJob(0);
+    mInWork.erase(job);
+}
+
+void TVelkoImageScroller::forgetPhoto(TPhoto& photo)
+{
+    forgetJob(photo.thumbnailJob());
+    mPictures.remove(photo.serial());
+}
+
+void TVelkoImageScroller::cachePicture(const TPhoto& photo, const QImage& picture)
+{
+    if (picture.isNull())
+        mPictures.remove(photo.serial());
+    else
+        mPictures.insert(photo.serial(), new QImage(picture), picture.sizeInBytes());
+}
+
+const QImage* TVelkoImageScroller::pictureOf(const TPhoto& photo) const
+{
+    if (photo.thumbnail().isEmpty())
+        return nullptr;
+    if (const QImage* cached = mPictures.object(photo.serial()))
+        return cached;
+    // Scrolled back to: decoding a few KB of JPEG is quicker than keeping every picture.
+    QImage decoded = imaging::decodeImage(photo.thumbnail());
+    if (decoded.isNull())
+        return nullptr;
+    const qsizetype cost = decoded.sizeInBytes();
+    auto* picture = new QImage(std::move(decoded));
+    return mPictures.insert(photo.serial(), picture, cost) ? picture : nullptr;
 }
 
 // ---- Shell changes of the shown folder --------------------------------------------------
@@ -350,6 +431,7 @@ void TVelkoImageScroller::handleShellChange(const ShellChangeMessage& message)
             if (const int index = mPhotos.indexOfPath(first); index >= 0) {
                 mPhotos.at(index)->setPath(second);
                 FitCaption(*mPhotos.at(index));
+                mSortedByPath = false; // it keeps its place under the new name
                 update();
             }
         } else if (isPhotoPath(first)) {
@@ -390,33 +472,74 @@ void TVelkoImageScroller::photoUpdated(const QString& path)
     const int index = mPhotos.indexOfPath(path);
     if (index < 0)
         return;
-    mPhotos.at(index)->setThumbnailDone(false); // the old one stays until the new one comes
-    feedIdleThumbnailWorker();
+    markChanged(*mPhotos.at(index));
+    feedThumbnailWorker();
+}
+
+void TVelkoImageScroller::markChanged(TPhoto& photo)
+{
+    // A thumbnail in work shows the old file: drop it and make it again. The old picture
+    // stays shown until the new one comes.
+    forgetJob(photo.thumbnailJob());
+    photo.setThumbnailDone(false);
 }
 
 void TVelkoImageScroller::resyncWithFolder(const QString& folderPath)
 {
-    if (!mRequest || folderPath.isEmpty())
+    if (!mRequest || folderPath.isEmpty() || folderPath != pathOf(*mRequest->folder))
         return;
-    if (folderPath.compare(pathOf(*mRequest->folder), Qt::CaseInsensitive) != 0)
-        return;
-    std::set<QString> unseen;
+    QHash<QString, TPhoto*> unseen;
+    unseen.reserve(mPhotos.count());
     for (const auto& photo : mPhotos)
-        unseen.insert(photo->path());
-    const QDir dir(folderPath);
-    const QStringList names =
-        dir.entryList({QStringLiteral("*.jpg"), QStringLiteral("*.jpeg"), QStringLiteral("*.bmp")},
-                      QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort);
-    for (const QString& name : names) {
-        const QString path = dir.filePath(name);
-        if (unseen.erase(path))
-            photoUpdated(path);
-        else
-            photoCreated(path);
+        unseen.insert(photo->path(), photo.get());
+
+    // What the scan would list, in its order: no hidden files, no folders.
+    const QByteArray folder = QFile::encodeName(QDir(folderPath).absolutePath() + QLatin1Char('/'));
+    QStringList created;
+    ShellDirectory::listWhile(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
+        const QString path = QFile::decodeName(folder + name);
+        if (!isPhotoPath(path))
+            return true;
+        if (TPhoto* photo = unseen.take(path)) {
+            // A photo whose thumbnail was made from the file as it is now stays as it is.
+            if (photo->thumbnailDone() && photo->fileStamp() != fileStampOf(path))
+                markChanged(*photo);
+        } else {
+            created.append(path);
+        }
+        return true;
+    });
+    removePhotos(unseen);
+    for (const QString& path : created) {
+        auto photo = std::make_unique<TPhoto>(path);
+        AddPhoto(photo, std::nullopt, false);
     }
-    for (const QString& gone : unseen)
-        RemovePhotoAt(mPhotos.indexOfPath(gone));
-    update();
+    if (!created.isEmpty())
+        mSortedByPath = false;
+    relayout();
+    feedThumbnailWorker();
+}
+
+void TVelkoImageScroller::removePhotos(const QHash<QString, TPhoto*>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    const TPhoto* focused = mFocused >= 0 ? mPhotos.at(mFocused) : nullptr;
+    const QSet<const TPhoto*> doomed(gone.cbegin(), gone.cend());
+    int survivorsBeforeFocus = 0;
+    for (int i = 0; i < mFocused; ++i)
+        survivorsBeforeFocus += doomed.contains(mPhotos.at(i)) ? 0 : 1;
+    for (TPhoto* photo : gone)
+        forgetPhoto(*photo);
+    mPhotos.removeIf([&](const TPhoto& photo) { return doomed.contains(&photo); });
+    if (!focused)
+        return;
+    if (!doomed.contains(focused)) {
+        reportFocus(survivorsBeforeFocus);
+        return;
+    }
+    // Another photo now has the focus, even where the index stays.
+    setFocused(std::min(survivorsBeforeFocus, mPhotos.count() - 1), true);
 }
 
 // ---- Layout and scrolling ---------------------------------------------------------------
@@ -460,8 +583,19 @@ void TVelkoImageScroller::scrollBarMoved(int position)
     mScrollUpdating = true;
     mLayout.position = position;
     relayout();
+    queueThumbnails(); // what came into view goes first
     mScrollUpdating = false;
     emit OnScrollPosChanged(mLayout.position);
+}
+
+// Trough clicks, arrows and the wheel over the bar end here; a thumb drag ends on release.
+// The slider position may still be changed before it becomes the value.
+void TVelkoImageScroller::scrollActionTriggered(int action)
+{
+    if (!mStepScroll || (action == QAbstractSlider::SliderMove && mScrollBar->isSliderDown()))
+        return;
+    mScrollBar->setSliderPosition(
+        grid::stepScrollRound(mScrollBar->sliderPosition(), mLayout.pitch, mLayout.highest));
 }
 
 void TVelkoImageScroller::scrollFocusedIntoView()
@@ -476,7 +610,14 @@ void TVelkoImageScroller::setFocused(int index, bool forceReport)
 {
     mFocused = index;
     scrollFocusedIntoView();
-    if (forceReport || mFocused != mLastReported) {
+    reportFocus(index, forceReport);
+}
+
+// Also for the same photo at a new index: listeners hold the index.
+void TVelkoImageScroller::reportFocus(int index, bool force)
+{
+    mFocused = index;
+    if (force || mFocused != mLastReported) {
         mLastReported = mFocused;
         emit OnSelectedItemChange(mFocused);
     }
@@ -567,7 +708,9 @@ void TVelkoImageScroller::mousePressEvent(QMouseEvent* event)
 void TVelkoImageScroller::mouseMoveEvent(QMouseEvent* event)
 {
     const QPoint point = event->position().toPoint();
-    if (mDragCandidate && !mDragging && (point - mPressPoint).manhattanLength() >= kDragThreshold)
+    const QPoint moved = point - mPressPoint;
+    if (mDragCandidate && !mDragging &&
+        QPoint::dotProduct(moved, moved) >= kDragThreshold * kDragThreshold)
         mDragging = true;
     if (mDragging)
         updateDragMarker(point);
@@ -616,6 +759,7 @@ void TVelkoImageScroller::dropOnMarker()
     const int target = grid::dropTarget(mFocused, slot);
     if (target >= 0 && mFocused >= 0 && target < mPhotos.count()) {
         mPhotos.move(mFocused, target);
+        mSortedByPath = false;
         setFocused(target);
     }
     update();
@@ -752,20 +896,21 @@ void TVelkoImageScroller::paintCell(QPainter& painter, const QRect& cell, int in
     painter.fillRect(inner.adjusted(border, border, -border, -border), background);
 
     // Thumbnail box with the picture centred in it.
-    const QImage& picture = photo.thumbnail();
+    const QImage* picture = pictureOf(photo);
+    const QSize size = picture ? picture->size() : QSize(0, 0);
     const int extra = mShowPhotoBorder ? 2 : 0;
-    const int pw = picture.width() + extra;
-    const int ph = picture.height() + extra;
+    const int pw = size.width() + extra;
+    const int ph = size.height() + extra;
     const QRect box(x + b, y + b, w - 2 * b, thumb + 2 * padding);
     painter.fillRect(box, background);
-    if (!picture.isNull()) {
+    if (picture) {
         const QRect pictureRect(x + (w - pw) / 2, y + b + (2 * padding + thumb - ph) / 2, pw, ph);
         if (mShowPhotoBorder) {
             painter.setPen(mPhotoBorderColor);
             painter.drawRect(pictureRect.adjusted(0, 0, -1, -1));
-            painter.drawImage(pictureRect.topLeft() + QPoint(1, 1), picture);
+            painter.drawImage(pictureRect.topLeft() + QPoint(1, 1), *picture);
         } else {
-            painter.drawImage(pictureRect.topLeft(), picture);
+            painter.drawImage(pictureRect.topLeft(), *picture);
         }
     }
 

@@ -9,7 +9,10 @@
 #include "TCreateThumbThread.h"
 #include "TPhotoList.h"
 
+#include <QCache>
 #include <QColor>
+#include <QHash>
+#include <QImage>
 #include <QPixmap>
 #include <QPoint>
 #include <QString>
@@ -17,6 +20,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 class QScrollBar;
 
@@ -100,7 +104,7 @@ public:
     const grid::GridLayout& gridLayout() const { return mLayout; }
 
     // ---- The photo list ----------------------------------------------------------------
-    // Shows the photos of the folder; the same folder again only empties the grid.
+    // Shows the photos of the folder; the folder already shown keeps its photos as they are.
     void SetFolder(const ShellItemIdList& folder, bool selectAll);
     std::optional<ShellItemIdList> folder() const;
     void Rescan();
@@ -115,7 +119,9 @@ public:
     TPhotoList GetSelectedPhotos() const;
     bool HasSelection() const;
     void SetAllSelected(bool value);
-    QString PickNextThumbnail();
+    // The photo whose thumbnail should be made next: visible ones first, then the rest in
+    // grid order; none when every photo is done or in work.
+    TPhoto* PickNextThumbnail() const;
 
     const TPhotoList& photos() const { return mPhotos; }
     bool loading() const { return mLoading; }
@@ -165,11 +171,18 @@ private:
     void scanItemFound(int serial);
     void scanDone(int serial);
     void thumbnailDone();
-    void feedIdleThumbnailWorker();
+    void feedThumbnailWorker();
+    void queueThumbnails();
+    void forgetJob(quint64 id);
+    void forgetPhoto(TPhoto& photo);
+    void markChanged(TPhoto& photo);
+    void cachePicture(const TPhoto& photo, const QImage& picture);
+    const QImage* pictureOf(const TPhoto& photo) const;
     void handleShellChange(const ShellChangeMessage& message);
     void photoUpdated(const QString& path);
     void photoCreated(const QString& path);
     void resyncWithFolder(const QString& folderPath);
+    void removePhotos(const QHash<QString, TPhoto*>& gone);
 
     void relayout();
     void applyScrollBar(int extent);
@@ -177,6 +190,8 @@ private:
     void scrollBarMoved(int position);
     void scrollFocusedIntoView();
     void setFocused(int index, bool forceReport = false);
+    void reportFocus(int index, bool force = false);
+    void scrollActionTriggered(int action);
     void toggleSelection(int index);
     void releaseAt(const QPoint& point);
     void updateDragMarker(const QPoint& point);
@@ -210,12 +225,16 @@ private:
     bool mSortedByPath = true; // false once a created file was appended at the end
     QString mEmptyText = QStringLiteral("...");
     bool mSelectAll = false;
-    TPhoto* mCurrentThumbnail = nullptr;
+    // Thumbnail jobs in work, by id; a result whose id is not here is dropped.
+    std::unordered_map<quint64, TPhoto*> mInWork;
+    quint64 mLastJob = 0;
+    // Decoded thumbnails of the cells on and near the screen, by photo serial; the photos
+    // keep only their JPEG bytes.
+    mutable QCache<quint64, QImage> mPictures;
 
     std::unique_ptr<TChangeDirThread> mScanWorker;
     std::unique_ptr<TCreateThumbThread> mThumbnailWorker;
     std::shared_ptr<const TChangeDirThread::Request> mRequest;
-    const ShellItemIdList* mRequestObject = nullptr; // identity of the list last given
     int mScanSerial = 0;
     ShellChangeNotifier::Registration mRegistration = 0;
 

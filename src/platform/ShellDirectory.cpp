@@ -62,6 +62,15 @@ namespace ShellDirectory {
 bool list(const QByteArray& path, unsigned flags,
           const std::function<void(const QByteArray& name, bool isFolder)>& visit)
 {
+    return listWhile(path, flags, [&](const QByteArray& name, bool isFolder) {
+        visit(name, isFolder);
+        return true;
+    });
+}
+
+bool listWhile(const QByteArray& path, unsigned flags,
+               const std::function<bool(const QByteArray& name, bool isFolder)>& visit)
+{
     const DirPtr dir = adoptDirectory(openFolder(path));
     if (!dir) {
         return false;
@@ -78,8 +87,8 @@ bool list(const QByteArray& path, unsigned flags,
             continue; // cannot be a folder: spare the stat
         }
         const bool folder = entryIsFolder(dir.get(), entry);
-        if (folder ? folders : nonFolders) {
-            visit(QByteArray(entry->d_name), folder);
+        if ((folder ? folders : nonFolders) && !visit(QByteArray(entry->d_name), folder)) {
+            break;
         }
     }
     return true;

@@ -17,7 +17,9 @@ bool isIdle(QThread::Priority priority)
     return priority == QThread::IdlePriority;
 }
 
-void applyPriority(pthread_t thread, QThread::Priority priority)
+} // namespace
+
+void setNativeThreadPriority(pthread_t thread, QThread::Priority priority)
 {
     if (priority == QThread::InheritPriority)
         return;
@@ -26,8 +28,6 @@ void applyPriority(pthread_t thread, QThread::Priority priority)
     // Leaving the idle class needs privileges on Linux; a refusal leaves it idle.
     (void)pthread_setschedparam(thread, isIdle(priority) ? SCHED_IDLE : SCHED_OTHER, &param);
 }
-
-} // namespace
 
 WorkerThread::WorkerThread(WindowMessenger::Handler handler)
     : mMessenger(std::move(handler)), mCancel(std::make_unique<std::atomic<int>>(0))
@@ -60,14 +60,14 @@ void WorkerThread::setPriority(QThread::Priority priority)
 {
     if (isCurrentThread()) {
         mIdle = isIdle(priority);
-        applyPriority(pthread_self(), priority);
+        setNativeThreadPriority(pthread_self(), priority);
         return;
     }
     const std::lock_guard lock(mThreadMutex);
     if (!mThread.joinable())
         return;
     mIdle = isIdle(priority);
-    applyPriority(mThread.native_handle(), priority);
+    setNativeThreadPriority(mThread.native_handle(), priority);
 }
 
 void WorkerThread::requestStop()
@@ -88,7 +88,7 @@ void WorkerThread::stop()
         return;
     // An idle worker could starve on a busy machine while we wait for it.
     if (mIdle)
-        applyPriority(mThread.native_handle(), QThread::HighPriority);
+        setNativeThreadPriority(mThread.native_handle(), QThread::HighPriority);
     mThread.join();
 }
 
@@ -105,7 +105,7 @@ bool WorkerThread::isCurrentThread() const
 void WorkerThread::runBody(QThread::Priority priority)
 {
     tCurrentWorker = this;
-    applyPriority(pthread_self(), priority);
+    setNativeThreadPriority(pthread_self(), priority);
     // An exception must not escape a thread; the worker simply ends.
     try {
         execute();

@@ -6,11 +6,17 @@
 
 #include <QThread>
 
+#include <pthread.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
+
+// Idle maps to the idle scheduling class; anything else asks for the normal class, which an
+// unprivileged process may be refused (best effort). For helper threads a worker runs itself.
+void setNativeThreadPriority(pthread_t thread, QThread::Priority priority);
 
 // One run of a worker. The window's thread creates it with the window's message handler,
 // start()s it and stop()s it; the worker's body is execute().

@@ -3,6 +3,7 @@
 
 #include <QFontMetrics>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyle>
 #include <QTest>
@@ -93,7 +94,7 @@ protected:
     void drag(const QPoint& from, const QPoint& to)
     {
         press(from);
-        move(from + QPoint(5, 5)); // past the threshold
+        move(from + QPoint(6, 6)); // past the threshold
         move(to);
         release(to);
     }
@@ -216,10 +217,11 @@ TEST_F(GridWidgetTest, DraggingReordersOnlyAfterTheThreshold)
     EXPECT_EQ(grid->focusedIndex(), 2);
     EXPECT_EQ(nameAt(3), QStringLiteral("p03.jpg"));
 
-    // Under the threshold it is a click: nothing moves, the photo toggles.
+    // Under the threshold it is a click: nothing moves, the photo toggles. The threshold is
+    // a distance, so a diagonal jitter of 7 px is still a click.
     press(cell(8).center());
-    move(cell(8).center() + QPoint(3, 3));
-    release(cell(8).center() + QPoint(3, 3));
+    move(cell(8).center() + QPoint(5, 5));
+    release(cell(8).center() + QPoint(5, 5));
     EXPECT_EQ(indexOf("p08.jpg"), 8);
     EXPECT_TRUE(grid->photos().at(8)->selected());
 
@@ -232,6 +234,44 @@ TEST_F(GridWidgetTest, DraggingReordersOnlyAfterTheThreshold)
     grid->setAllowSorting(false);
     drag(cell(0).center(), cell(10).center());
     EXPECT_EQ(nameAt(0), QStringLiteral("p00.jpg"));
+}
+
+TEST_F(GridWidgetTest, APhotoInsertedAfterADragGoesToTheFirstNotLowerName)
+{
+    showPhotos(4);
+    grid->setAllowSorting(true);
+    drag(cell(3).center(), cell(0).center());
+    ASSERT_EQ(nameAt(0), QStringLiteral("p03.jpg"));
+
+    // Out of name order now: the first photo not below the new name is p03.jpg at the front.
+    grid->InsertPhotoSorted(std::make_unique<TPhoto>(QStringLiteral("/photos/p01a.jpg")));
+    EXPECT_EQ(nameAt(0), QStringLiteral("p01a.jpg"));
+    EXPECT_EQ(grid->photos().count(), 5);
+}
+
+TEST_F(GridWidgetTest, StepScrollEndsEveryScrollActionOnAWholeLine)
+{
+    showPhotos(60, 300);
+    grid->setStepScroll(true);
+    auto* bar = grid->findChild<QScrollBar*>();
+    ASSERT_TRUE(bar);
+    const int pitch = grid->gridLayout().pitch;
+    ASSERT_NE(bar->pageStep() % pitch, 0); // a page is not a whole number of lines
+
+    const auto onALine = [&] {
+        return grid->ScrollBarPos() % pitch == 0 || grid->ScrollBarPos() == bar->maximum();
+    };
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd); // a click in the trough
+    EXPECT_GT(grid->ScrollBarPos(), 0);
+    EXPECT_TRUE(onALine()) << grid->ScrollBarPos();
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd); // the arrow
+    EXPECT_TRUE(onALine()) << grid->ScrollBarPos();
+
+    QWheelEvent wheel(QPointF(5, 5), bar->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -40),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    const int before = grid->ScrollBarPos();
+    QApplication::sendEvent(bar, &wheel); // a small turn over the bar itself
+    EXPECT_TRUE(onALine()) << grid->ScrollBarPos() << " from " << before;
 }
 
 TEST_F(GridWidgetTest, WheelScrollsOneAndAHalfLinesANotchWhenTheBarIsShown)

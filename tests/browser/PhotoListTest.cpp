@@ -1,7 +1,9 @@
+#include "Cancel.h"
 #include "EventLoopWait.h"
 #include "FittedJpeg.h"
 #include "GridTestSupport.h"
 #include "ShellChangeNotifier.h"
+#include "ShellDirectory.h"
 #include "ShellTestNamespace.h"
 #include "TVelkoImageScroller.h"
 
@@ -15,6 +17,7 @@
 
 #include <map>
 #include <mutex>
+#include <thread>
 
 using namespace gridtest;
 
@@ -164,7 +167,7 @@ TEST_F(PhotoListTest, SwitchingFolderDuringAScanKeepsOutTheOldFolder)
     // The thumbnail made for the old folder went nowhere: these are the new pictures.
     ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone(); }));
     for (const auto& photo : grid->photos())
-        EXPECT_EQ(photo->thumbnail().size(), QSize(30, 20)) << photo->path().toStdString();
+        EXPECT_EQ(photo->thumbnailSize(), QSize(30, 20)) << photo->path().toStdString();
 
     // And back again during the new folder's thumbnails.
     grid->SetFolder(big, false);
@@ -173,27 +176,34 @@ TEST_F(PhotoListTest, SwitchingFolderDuringAScanKeepsOutTheOldFolder)
     grid->StopThumbnails();
 }
 
-TEST_F(PhotoListTest, TheSameListObjectEmptiesWithoutRescanningButRescanDoes)
+TEST_F(PhotoListTest, ReselectingTheShownFolderKeepsItsPhotosButRescanReadsItAgain)
 {
     writeJpeg(QStringLiteral("a.jpg"));
     writeJpeg(QStringLiteral("b.jpg"));
     grid->SetFolder(pictures, false);
     ASSERT_TRUE(waitScanned());
     ASSERT_EQ(grid->photos().count(), 2);
+    grid->photos().at(1)->setSelected(true);
+    const TPhoto* first = grid->photos().at(0);
 
-    grid->SetFolder(pictures, false);
-    EXPECT_TRUE(grid->photos().isEmpty());
-    EXPECT_EQ(grid->emptyText(), QStringLiteral("..."));
-    pumpFor(300ms);
-    EXPECT_TRUE(grid->photos().isEmpty());
+    // The same folder again, as the same object or an equal copy: nothing changes.
+    const ShellItemIdList copy = pictures;
+    for (const ShellItemIdList* again : {static_cast<const ShellItemIdList*>(&pictures), &copy}) {
+        grid->SetFolder(*again, true);
+        EXPECT_EQ(grid->photos().count(), 2);
+        EXPECT_EQ(grid->photos().at(0), first);
+        EXPECT_TRUE(grid->photos().at(1)->selected());
+        EXPECT_EQ(grid->emptyText(), kNoItems);
+    }
 
     grid->Rescan();
     EXPECT_TRUE(grid->photos().isEmpty());
     ASSERT_TRUE(waitScanned());
     EXPECT_EQ(grid->photos().count(), 2);
 
-    // An equal list in another object is another request.
-    const ShellItemIdList copy = pictures;
+    // Another folder and back scans again, with the new select-all value.
+    grid->SetFolder(big, false);
+    ASSERT_TRUE(waitScanned());
     grid->SetFolder(copy, true);
     ASSERT_TRUE(waitScanned());
     ASSERT_EQ(grid->photos().count(), 2);
@@ -256,7 +266,7 @@ TEST_F(PhotoListTest, FilesChangedOnDiskKeepTheListCurrent)
     writeBytes(changed, jpegBytes(40, 60));
     const TPhoto* photo = grid->photos().at(grid->photos().indexOfPath(changed));
     ASSERT_TRUE(pumpUntil(
-        [&] { return photo->thumbnailDone() && photo->thumbnail().size() == QSize(40, 60); }));
+        [&] { return photo->thumbnailDone() && photo->thumbnailSize() == QSize(40, 60); }));
     EXPECT_GT(counting.calls(changed), before);
     EXPECT_EQ(grid->photos().count(), 3);
 }
@@ -289,30 +299,81 @@ TEST_F(PhotoListTest, OwnAnnouncementsSeenTwiceAreHarmless)
     EXPECT_EQ(names(), QStringList({QStringLiteral("a.jpg")}));
 }
 
-TEST_F(PhotoListTest, FolderUpdateResyncsWithWhatIsOnDisk)
+TEST_F(PhotoListTest, FolderUpdateResyncsWithWhatTheScanWouldList)
 {
-    writeJpeg(QStringLiteral("a.jpg"));
-    writeJpeg(QStringLiteral("b.jpg"));
-    writeJpeg(QStringLiteral(".hidden.jpg"));
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg", ".hidden.jpg"})
+        writeJpeg(QLatin1String(name));
+    CountingLoader counting;
+    grid->StartThumbnails(counting.loader());
     grid->SetFolder(pictures, false);
     ASSERT_TRUE(waitScanned());
-    EXPECT_EQ(names(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.jpg")}));
+    ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone(); }));
 
-    // Emptied without a rescan, plus a photo whose file is gone: only the resync can mend it.
-    grid->SetFolder(pictures, false);
+    // Behind the grid's back: one photo gone, one rewritten; and a photo of a file that
+    // never existed.
+    grid->StopThumbnails();
+    const QString a = file(QStringLiteral("a.jpg"));
+    const QString c = file(QStringLiteral("c.jpg"));
+    ASSERT_TRUE(QFile::remove(file(QStringLiteral("b.jpg"))));
+    writeBytes(c, jpegBytes(50, 70));
     auto ghost = std::make_unique<TPhoto>(file(QStringLiteral("ghost.jpg")));
     ASSERT_TRUE(grid->AddPhoto(ghost, std::nullopt, true));
+    pumpFor(200ms); // the notifications of the changes above, which the resync must agree with
+    grid->StartThumbnails(counting.loader());
+
     ShellChangeNotifier::instance().announcePath(ShcneUpdateDir, ns.path("home/Pictures"));
-    ASSERT_TRUE(waitCount(3));
-    QStringList found = names();
-    found.sort();
-    EXPECT_EQ(found, QStringList({QStringLiteral(".hidden.jpg"), QStringLiteral("a.jpg"),
-                                  QStringLiteral("b.jpg")}));
+    ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone() && counting.calls(c) == 2; }));
+    pumpFor(100ms);
+    EXPECT_EQ(names(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("c.jpg")}));
+    EXPECT_EQ(counting.calls(a), 1); // unchanged: its thumbnail is not made again
+    EXPECT_EQ(grid->photos().at(1)->thumbnailSize(), QSize(50, 70));
+
+    // Files the grid missed arrive in the order the scan lists them.
+    grid->ClearPhotos();
+    QStringList listed;
+    ShellDirectory::list(ns.path("home/Pictures"), EnumNonFolders,
+                         [&](const QByteArray& name, bool) { listed << QFile::decodeName(name); });
+    ShellChangeNotifier::instance().announcePath(ShcneUpdateDir, ns.path("home/Pictures"));
+    ASSERT_TRUE(waitCount(2));
+    EXPECT_EQ(names(), listed);
 
     // Another folder's update is none of the grid's business.
     ShellChangeNotifier::instance().announcePath(ShcneUpdateDir, ns.path("home/Big"));
     pumpFor(100ms);
-    EXPECT_EQ(grid->photos().count(), 3);
+    EXPECT_EQ(grid->photos().count(), 2);
+}
+
+TEST_F(PhotoListTest, NamesThatDifferOnlyInCaseAreTwoPhotos)
+{
+    writeJpeg(QStringLiteral("a.jpg"), 30, 20);
+    writeJpeg(QStringLiteral("A.jpg"), 30, 20);
+    CountingLoader counting;
+    grid->StartThumbnails(counting.loader());
+    grid->SetFolder(pictures, false);
+    ASSERT_TRUE(waitScanned());
+    ASSERT_EQ(grid->photos().count(), 2);
+    ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone(); }));
+    const QString lower = file(QStringLiteral("a.jpg"));
+    const QString upper = file(QStringLiteral("A.jpg"));
+    EXPECT_NE(grid->photos().indexOfPath(lower), grid->photos().indexOfPath(upper));
+
+    // Rewriting one makes only its own thumbnail again.
+    writeBytes(upper, jpegBytes(20, 40));
+    const TPhoto* upperPhoto = grid->photos().at(grid->photos().indexOfPath(upper));
+    ASSERT_TRUE(pumpUntil([&] { return upperPhoto->thumbnailSize() == QSize(20, 40); }));
+    EXPECT_EQ(counting.calls(lower), 1);
+    EXPECT_EQ(grid->photos().at(grid->photos().indexOfPath(lower))->thumbnailSize(), QSize(30, 20));
+
+    // Renaming one leaves the other where it is.
+    ASSERT_TRUE(QFile::rename(lower, file(QStringLiteral("b.jpg"))));
+    ASSERT_TRUE(pumpUntil([&] { return grid->photos().indexOfPath(lower) < 0; }));
+    EXPECT_EQ(grid->photos().count(), 2);
+    EXPECT_GE(grid->photos().indexOfPath(upper), 0);
+
+    // Deleting one leaves the other.
+    ASSERT_TRUE(QFile::remove(upper));
+    ASSERT_TRUE(waitCount(1));
+    EXPECT_EQ(names(), QStringList({QStringLiteral("b.jpg")}));
 }
 
 TEST_F(PhotoListTest, ThumbnailsFitTheBoxAndFailuresEndDone)
@@ -332,14 +393,14 @@ TEST_F(PhotoListTest, ThumbnailsFitTheBoxAndFailuresEndDone)
     const auto thumbOf = [&](const char* name) {
         return grid->photos()
             .at(grid->photos().indexOfPath(file(QLatin1String(name))))
-            ->thumbnail();
+            ->thumbnailSize();
     };
-    EXPECT_EQ(thumbOf("wide.jpg").size(), QSize(80, 20));
-    EXPECT_EQ(thumbOf("tall.jpg").size(), QSize(24, 80));
-    EXPECT_EQ(thumbOf("small.jpg").size(), QSize(30, 20));
-    EXPECT_EQ(thumbOf("pic.bmp").size(), QSize(80, 60));
-    EXPECT_TRUE(thumbOf("corrupt.jpg").isNull());
-    EXPECT_TRUE(thumbOf("empty.jpg").isNull());
+    EXPECT_EQ(thumbOf("wide.jpg"), QSize(80, 20));
+    EXPECT_EQ(thumbOf("tall.jpg"), QSize(24, 80));
+    EXPECT_EQ(thumbOf("small.jpg"), QSize(30, 20));
+    EXPECT_EQ(thumbOf("pic.bmp"), QSize(80, 60));
+    EXPECT_FALSE(thumbOf("corrupt.jpg").isValid());
+    EXPECT_FALSE(thumbOf("empty.jpg").isValid());
     grid->StopThumbnails();
 }
 
@@ -368,6 +429,64 @@ TEST_F(PhotoListTest, StopThumbnailsReturnsPromptlyDuringABigFolder)
     // A new worker carries on where the old one stopped.
     grid->StartThumbnails(LoadThumbnailStream);
     ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone(); }, 30s));
+}
+
+TEST_F(PhotoListTest, LeavingAFolderStopsItsThumbnailsAtOnce)
+{
+    fillBigFolder(50);
+    writeJpeg(QStringLiteral("one.jpg"), 30, 20);
+    std::mutex mutex;
+    int stuck = 0;
+    int released = 0;
+    int bigCalls = 0;
+    // Old-folder thumbnails never end by themselves: only the cancel flag gets them out.
+    grid->StartThumbnails([&](const QString& path, int size,
+                              imaging::ColorRef background) -> std::optional<QByteArray> {
+        if (!path.contains(QLatin1String("/Big/")))
+            return LoadThumbnailStream(path, size, background);
+        {
+            const std::lock_guard lock(mutex);
+            ++stuck;
+            ++bigCalls;
+        }
+        while (!imaging::cancelRequested())
+            std::this_thread::yield();
+        const std::lock_guard lock(mutex);
+        ++released;
+        return std::nullopt;
+    });
+    const auto locked = [&](const auto& read) {
+        const std::lock_guard lock(mutex);
+        return read();
+    };
+    grid->SetFolder(big, false);
+    ASSERT_TRUE(pumpUntil([&] {
+        return locked([&] { return stuck == TCreateThumbThread::defaultDecoderCount(); });
+    }));
+
+    grid->SetFolder(pictures, false);
+    ASSERT_TRUE(pumpUntil([&] { return locked([&] { return released == stuck; }); }));
+    ASSERT_TRUE(waitScanned());
+    ASSERT_TRUE(pumpUntil([&] { return allThumbnailsDone(); }));
+    EXPECT_EQ(grid->photos().at(0)->thumbnailSize(), QSize(30, 20));
+    EXPECT_EQ(locked([&] { return bigCalls; }), TCreateThumbThread::defaultDecoderCount());
+    grid->StopThumbnails();
+}
+
+TEST_F(PhotoListTest, APhotoInsertedBeforeTheFocusReportsTheNewIndex)
+{
+    writeJpeg(QStringLiteral("b.jpg"));
+    writeJpeg(QStringLiteral("c.jpg"));
+    grid->SetFolder(pictures, false);
+    ASSERT_TRUE(waitScanned());
+    grid->SetActiveIndex(1);
+    QSignalSpy spy(grid.get(), &TVelkoImageScroller::OnSelectedItemChange);
+
+    grid->InsertPhotoSorted(std::make_unique<TPhoto>(file(QStringLiteral("a.jpg"))));
+    EXPECT_EQ(grid->focusedIndex(), 2);
+    EXPECT_EQ(grid->GetActivePhoto()->path(), file(QStringLiteral("c.jpg")));
+    ASSERT_EQ(spy.count(), 1);
+    EXPECT_EQ(spy.last().at(0).toInt(), 2);
 }
 
 TEST_F(PhotoListTest, DeletingTheFocusedPhotoMovesOrReportsTheFocus)
@@ -448,7 +567,7 @@ TEST_F(PhotoListTest, AddPhotoWithAnUnreadableStreamLeavesThePhotoWithTheCaller)
     EXPECT_FALSE(photo);
     ASSERT_EQ(grid->photos().count(), 1);
     EXPECT_TRUE(grid->photos().at(0)->thumbnailDone());
-    EXPECT_EQ(grid->photos().at(0)->thumbnail().size(), QSize(20, 10));
+    EXPECT_EQ(grid->photos().at(0)->thumbnailSize(), QSize(20, 10));
 }
 
 } // namespace
