@@ -55,6 +55,8 @@ private slots:
     void closingIsRefusedWhileEditing();
     void photoCommandsWithoutASelectionSayWhatIsMissing();
     void splashStaysUpForItsMinimumTime();
+    void eachCommandButtonRunsItsCommandOnce();
+    void theGridPaintsInTheGridColour();
 
 private:
     void setLanguageCode(const QString& code) const
@@ -349,6 +351,39 @@ void MainWindowTest::splashStaysUpForItsMinimumTime()
     QVERIFY(timer.elapsed() >= 1000);
     QVERIFY(!splash.isVisible());
     QVERIFY(QGuiApplication::overrideCursor() == nullptr);
+}
+
+// QObject::receivers is protected; this reads it for a test.
+struct ReceiverCount : QObject
+{
+    static int of(const QObject* object, const char* signal)
+    {
+        return static_cast<const ReceiverCount*>(object)->receivers(signal);
+    }
+};
+
+void MainWindowTest::eachCommandButtonRunsItsCommandOnce()
+{
+    TfrmMain window;
+    const auto buttons = window.findChildren<QToolButton*>();
+    QVERIFY(!buttons.isEmpty());
+    for (const QToolButton* button : buttons) {
+        if (!button->objectName().startsWith(QLatin1String("btn")))
+            continue;
+        QVERIFY2(ReceiverCount::of(button, SIGNAL(clicked(bool))) <= 1,
+                 qPrintable(button->objectName()));
+    }
+}
+
+void MainWindowTest::theGridPaintsInTheGridColour()
+{
+    TfrmMain window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TVelkoImageScroller* grid = window.imageScroller();
+    const QImage painted = grid->grab().toImage();
+    QCOMPARE(painted.pixelColor(2, 2), QColor(232, 232, 232));
+    QCOMPARE(painted.pixelColor(painted.width() - 30, painted.height() - 3), QColor(232, 232, 232));
 }
 
 QTEST_MAIN(MainWindowTest)
