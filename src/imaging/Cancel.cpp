@@ -15,6 +15,11 @@ CancelScope::~CancelScope()
     tCancelFlag = mPrevious;
 }
 
+const CancelFlag* registeredCancelFlag()
+{
+    return tCancelFlag;
+}
+
 bool cancelRequested()
 {
     return tCancelFlag && tCancelFlag->load(std::memory_order_relaxed) != 0;

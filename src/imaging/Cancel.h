@@ -23,6 +23,10 @@ private:
     const CancelFlag* mPrevious;
 };
 
+// The flag the current thread registered, or null. Loaders that take an optional flag fall
+// back to it, so a worker's registration reaches every call below it.
+const CancelFlag* registeredCancelFlag();
+
 // True when the current thread's registered flag is set. Cheap enough to call once a row.
 bool cancelRequested();
 

@@ -1,7 +1,10 @@
 #include "Exif.h"
 
+#include <libexif/exif-data.h>
+
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 namespace imaging {
 namespace {
@@ -11,8 +14,7 @@ class TiffReader
 public:
     TiffReader(const std::uint8_t* data, std::size_t size, bool bigEndian)
         : mData(data), mSize(size), mBigEndian(bigEndian)
-    {
-    }
+    {}
     bool has(std::size_t offset, std::size_t count) const
     {
         return offset <= mSize && count <= mSize - offset;
@@ -105,6 +107,18 @@ ExifInfo parseExif(const std::uint8_t* data, std::size_t size)
         info.yResolution = toDpi(yResolution, unit);
     }
     return info;
+}
+
+QByteArray exifThumbnail(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 4 || data[0] != 0xFF || data[1] != 0xD8 || size > 0xFFFFFFFFu)
+        return {};
+    // libexif finds the APP1 block itself and checks the preview's offset and length.
+    const std::unique_ptr<ExifData, void (*)(ExifData*)> exif(
+        exif_data_new_from_data(data, unsigned(size)), exif_data_unref);
+    if (!exif || !exif->data || exif->size == 0)
+        return {};
+    return QByteArray(reinterpret_cast<const char*>(exif->data), qsizetype(exif->size));
 }
 
 } // namespace imaging
