@@ -86,15 +86,27 @@ void paintPhoto(Bitmap& bitmap, int variant)
     }
 }
 
-bool writeCameraJpeg(const QString& fileName, int width, int height, int variant)
+QByteArray cameraJpeg(int width, int height, int variant)
 {
     Bitmap bitmap;
     QByteArray bytes;
     if (bitmap.allocate(width, height) != Success)
-        return false;
+        return {};
     bitmap.setResolution(300, 300);
     paintPhoto(bitmap, variant);
+    if (saveJpeg(bitmap, kCameraQuality, bytes) != Success)
+        return {};
+    return bytes;
+}
+
+bool writeBytes(const QString& fileName, const QByteArray& bytes)
+{
     QSaveFile file(fileName);
-    return saveJpeg(bitmap, kCameraQuality, bytes) == Success && file.open(QIODevice::WriteOnly) &&
+    return !bytes.isEmpty() && file.open(QIODevice::WriteOnly) &&
            file.write(bytes) == bytes.size() && file.commit();
+}
+
+bool writeCameraJpeg(const QString& fileName, int width, int height, int variant)
+{
+    return writeBytes(fileName, cameraJpeg(width, height, variant));
 }

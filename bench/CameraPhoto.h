@@ -3,6 +3,7 @@
 
 #include "Bitmap.h"
 
+#include <QByteArray>
 #include <QString>
 
 inline constexpr int kCameraQuality = 92;
@@ -11,5 +12,12 @@ inline constexpr int kCameraQuality = 92;
 // dozen of them still make a folder of distinct-looking photos.
 void paintPhoto(imaging::Bitmap& bitmap, int variant);
 
-// Paints a picture of width × height and writes it as a JPEG of camera quality.
+// Paints a picture of width × height and encodes it as a JPEG of camera quality; empty on
+// failure.
+QByteArray cameraJpeg(int width, int height, int variant);
+
+// Writes the bytes whole or not at all; false for none.
+bool writeBytes(const QString& fileName, const QByteArray& bytes);
+
+// cameraJpeg written to the file.
 bool writeCameraJpeg(const QString& fileName, int width, int height, int variant);
