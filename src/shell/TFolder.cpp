@@ -9,10 +9,23 @@ TFolder::TFolder(std::optional<ShellFolder> shellFolder, ShellItemIdList id)
 void TFolder::setPopulated(bool populated)
 {
     mPopulated = populated;
-    if (!populated) {
-        mWatch = ShellFolderWatch();
-    } else if (!mWatch.isActive() && mShellFolder) {
+    updateWatch();
+}
+
+void TFolder::setShown(bool shown)
+{
+    mShown = shown;
+    updateWatch();
+}
+
+void TFolder::updateWatch()
+{
+    const bool wanted = mShellFolder && (mPopulated || mShown);
+    if (wanted && !mWatch.isActive()) {
         mWatch = ShellChangeNotifier::instance().watchFolder(mId);
+    } else if (!wanted && mWatch.isActive()) {
+        mWatch = ShellFolderWatch();
+        mStale = true;
     }
 }
 

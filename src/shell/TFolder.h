@@ -13,8 +13,9 @@
 
 // One folder of the namespace as a tree node knows it: the folder to list its children
 // (absent when it cannot be bound), its absolute item-ID list, and whether its sub-folders
-// have been listed. While populated the folder is watched, so that sub-folders created,
-// removed or renamed inside it are reported even when nobody else looks at it.
+// have been listed. While populated or shown in a tree the folder is watched, so that
+// sub-folders created, removed or renamed inside it are reported even when nobody else looks
+// at it.
 class TFolder
 {
 public:
@@ -25,12 +26,23 @@ public:
 
     bool populated() const { return mPopulated; }
     void setPopulated(bool populated);
+    bool shown() const { return mShown; }
+    void setShown(bool shown);
     bool isWatched() const { return mWatch.isActive(); }
 
+    // Whether sub-folders may have come or gone unseen: the folder went unwatched after they
+    // were last looked at. markChecked records a look.
+    bool mayBeStale() const { return mStale; }
+    void markChecked() { mStale = !isWatched(); }
+
 private:
+    void updateWatch();
+
     std::optional<ShellFolder> mShellFolder;
     ShellItemIdList mId;
     bool mPopulated = false;
+    bool mShown = false;
+    bool mStale = false;
     ShellFolderWatch mWatch;
 };
 

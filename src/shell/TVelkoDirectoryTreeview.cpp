@@ -108,6 +108,7 @@ TVelkoDirectoryTreeview::TVelkoDirectoryTreeview(QWidget* parent)
     connect(this, &QTreeWidget::itemSelectionChanged, this,
             &TVelkoDirectoryTreeview::onSelectionChanged);
     connect(this, &QTreeWidget::itemExpanded, this, &TVelkoDirectoryTreeview::onItemExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &TVelkoDirectoryTreeview::onItemCollapsed);
     fillHiddenFolders();
 }
 
@@ -212,7 +213,7 @@ void TVelkoDirectoryTreeview::focusOutEvent(QFocusEvent* event)
 
 std::unique_ptr<QTreeWidgetItem>
 TVelkoDirectoryTreeview::createNode(const QTreeWidgetItem* parent, const ShellFolder* parentFolder,
-                                    const ShellItemIdList& relative)
+                                    const ShellItemIdList& relative, bool shown)
 {
     std::optional<ShellFolder> shellFolder =
         parentFolder ? parentFolder->bindToObject(relative)
@@ -231,17 +232,20 @@ TVelkoDirectoryTreeview::createNode(const QTreeWidgetItem* parent, const ShellFo
         return nullptr;
 
     TFolder* record = mFolders.add(std::make_unique<TFolder>(std::move(shellFolder), id));
+    // Watched before the look for sub-folders, so that one made meanwhile is reported.
+    record->setShown(shown);
     auto node = std::make_unique<TFolderNode>(record);
     refreshNode(node.get());
     if (!parentFolder || parentFolder->hasSubFolders(relative))
         new QTreeWidgetItem(node.get()); // placeholder: shows the expand button until listed
+    record->markChecked();
     return node;
 }
 
 QTreeWidgetItem* TVelkoDirectoryTreeview::addRootNode(const ShellFolder* parentFolder,
                                                       const ShellItemIdList& relative)
 {
-    std::unique_ptr<QTreeWidgetItem> node = createNode(nullptr, parentFolder, relative);
+    std::unique_ptr<QTreeWidgetItem> node = createNode(nullptr, parentFolder, relative, true);
     if (!node)
         return nullptr;
     QTreeWidgetItem* root = node.release();
@@ -404,14 +408,61 @@ void TVelkoDirectoryTreeview::resetNode(QTreeWidgetItem* node)
 
 void TVelkoDirectoryTreeview::expandNode(QTreeWidgetItem* node)
 {
-    PopulateNode(node);
+    // Expanded first, so that the children are built as shown; a node that was expanded
+    // already gives no signal and is listed here.
     node->setExpanded(true);
+    PopulateNode(node);
 }
 
 void TVelkoDirectoryTreeview::onItemExpanded(QTreeWidgetItem* item)
 {
-    if (!PopulateNode(item))
+    if (!PopulateNode(item)) {
         item->setExpanded(false);
+        return;
+    }
+    const bool shown = isShown(item);
+    for (int i = 0; i < item->childCount(); ++i)
+        setNodeShown(item->child(i), shown);
+}
+
+void TVelkoDirectoryTreeview::onItemCollapsed(QTreeWidgetItem* item)
+{
+    for (int i = 0; i < item->childCount(); ++i)
+        setNodeShown(item->child(i), false);
+}
+
+bool TVelkoDirectoryTreeview::isShown(const QTreeWidgetItem* node)
+{
+    for (const QTreeWidgetItem* up = node->parent(); up; up = up->parent()) {
+        if (!up->isExpanded())
+            return false;
+    }
+    return true;
+}
+
+bool TVelkoDirectoryTreeview::showsChildrenOf(const QTreeWidgetItem* node)
+{
+    return node->isExpanded() && isShown(node);
+}
+
+void TVelkoDirectoryTreeview::setNodeShown(QTreeWidgetItem* node, bool shown)
+{
+    TFolder* folder = folderOf(node);
+    if (!folder)
+        return; // a placeholder
+    folder->setShown(shown);
+    if (shown && folder->mayBeStale() && !folder->populated() && folder->shellFolder()) {
+        syncExpandButton(node);
+        folder->markChecked();
+    }
+    // Only the children of an expanded node can be shown, so a collapsed subtree is done.
+    if (node->childCount() == 0 || !folderOf(node->child(0)))
+        return;
+    const bool childrenShown = shown && node->isExpanded();
+    if (!childrenShown && !folderOf(node->child(0))->shown())
+        return;
+    for (int i = 0; i < node->childCount(); ++i)
+        setNodeShown(node->child(i), childrenShown);
 }
 
 bool TVelkoDirectoryTreeview::PopulateNode(QTreeWidgetItem* node)
@@ -428,9 +479,10 @@ bool TVelkoDirectoryTreeview::PopulateNode(QTreeWidgetItem* node)
     // Watch before listing: a folder made meanwhile is then reported, never lost.
     folder->setPopulated(true);
     if (const std::optional<ShellFolder>& shellFolder = folder->shellFolder()) {
+        const bool shown = showsChildrenOf(node);
         std::vector<PendingChild> pending;
         for (ShellItemIdList& relative : shellFolder->enumObjects(EnumFolders)) {
-            if (auto child = createNode(node, &*shellFolder, relative))
+            if (auto child = createNode(node, &*shellFolder, relative, shown))
                 pending.push_back({std::move(relative), std::move(child)});
         }
         // Siblings share the parent's list, so their relative lists decide the order.
@@ -621,8 +673,8 @@ void TVelkoDirectoryTreeview::onItemAppeared(quint32 event, const ShellItemIdLis
         return;
     if (!parentFolder->shellFolder()->listsFolder(id.last()))
         return;
-    std::unique_ptr<QTreeWidgetItem> node =
-        createNode(located.parent, &*parentFolder->shellFolder(), id.last());
+    std::unique_ptr<QTreeWidgetItem> node = createNode(
+        located.parent, &*parentFolder->shellFolder(), id.last(), showsChildrenOf(located.parent));
     if (node)
         insertSorted(located.parent, node.release());
 }
@@ -678,10 +730,12 @@ void TVelkoDirectoryTreeview::syncChildren(QTreeWidgetItem* node)
             !std::binary_search(listed.begin(), listed.end(), childFolder->id().last(), before))
             removeNode(child);
     }
+    const bool shown = showsChildrenOf(node);
     for (const ShellItemIdList& relative : listed) {
         if (findChild(node, folder->id() + relative))
             continue;
-        if (std::unique_ptr<QTreeWidgetItem> child = createNode(node, &shellFolder, relative))
+        if (std::unique_ptr<QTreeWidgetItem> child =
+                createNode(node, &shellFolder, relative, shown))
             insertSorted(node, child.release());
     }
 }
@@ -748,7 +802,10 @@ void TVelkoDirectoryTreeview::retargetNode(QTreeWidgetItem* node, std::unique_pt
     {
         UpdatesLock lock(this);
         deleteChildren(node);
-        static_cast<TFolderNode*>(node)->setFolder(mFolders.add(std::move(folder)));
+        TFolder* record = mFolders.add(std::move(folder));
+        record->setShown(isShown(node));
+        record->markChecked(); // the placeholder below lists it when expanded
+        static_cast<TFolderNode*>(node)->setFolder(record);
         mFolders.remove(oldRecord);
         new QTreeWidgetItem(node); // placeholder: listed again when expanded
         node->setExpanded(false);

@@ -87,10 +87,11 @@ private:
     void fillHiddenFolders();
 
     // Builds a node for a child of the parent folder (or a root when parent is null); null
-    // when the child is hidden or cannot be bound. The node is not inserted yet.
+    // when the child is hidden or cannot be bound. The node is not inserted yet; `shown` says
+    // whether it will be in view, so that its folder is watched before it is looked at.
     std::unique_ptr<QTreeWidgetItem> createNode(const QTreeWidgetItem* parent,
                                                 const ShellFolder* parentFolder,
-                                                const ShellItemIdList& relative);
+                                                const ShellItemIdList& relative, bool shown);
     QTreeWidgetItem* addRootNode(const ShellFolder* parentFolder, const ShellItemIdList& relative);
     void refreshNode(QTreeWidgetItem* node);
     QIcon iconFor(int closedIndex, int openIndex);
@@ -109,6 +110,13 @@ private:
     void keepSorted(QTreeWidgetItem* node);
     void expandNode(QTreeWidgetItem* node);
 
+    // A node is shown when every node above it is expanded; a shown node's folder is watched.
+    static bool isShown(const QTreeWidgetItem* node);
+    static bool showsChildrenOf(const QTreeWidgetItem* node);
+    // Sets the node's shown state and its descendants' from it; a folder that comes back into
+    // view after going unwatched has its expand button brought up to date.
+    void setNodeShown(QTreeWidgetItem* node, bool shown);
+
     void handleShellChange(quint32 event, const ShellItemIdList& first,
                            const ShellItemIdList& second);
     void onItemAppeared(quint32 event, const ShellItemIdList& id);
@@ -121,6 +129,7 @@ private:
     void onSelectionChanged();
     void requestChange();
     void onItemExpanded(QTreeWidgetItem* item);
+    void onItemCollapsed(QTreeWidgetItem* item);
 
     TFolderList mFolders;
     TFolderList mHiddenFolders;

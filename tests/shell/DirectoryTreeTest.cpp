@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTreeWidgetItem>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
@@ -74,6 +75,27 @@ ShellItemIdList idOf(const QTreeWidgetItem* node)
     return folder ? folder->id() : ShellItemIdList();
 }
 
+// Whether the kernel watches the folder for this process, read from the fdinfo of its
+// inotify descriptors.
+bool inotifyWatches(const QByteArray& path)
+{
+    struct stat info = {};
+    if (::stat(path.constData(), &info) != 0)
+        return false;
+    const QByteArray inode = " ino:" + QByteArray::number(qulonglong(info.st_ino), 16) + ' ';
+    const QDir fdInfo(QStringLiteral("/proc/self/fdinfo"));
+    for (const QString& fd : fdInfo.entryList(QDir::Files)) {
+        QFile file(fdInfo.filePath(fd));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("inotify wd:") && line.contains(inode))
+                return true;
+        }
+    }
+    return false;
+}
+
 // Records the nodes OnChange reports.
 struct ChangeRecorder
 {
@@ -111,6 +133,8 @@ private slots:
     void showDriveRootsAtTheVolumeHoldingThePath();
     void folderCreatedInExpandedFolderAppearsSorted();
     void folderCreatedUnderNeverExpandedNodeIsAdded();
+    void folderMadeInShownNeverExpandedFolderIsSeen();
+    void shownFoldersAreWatchedOnlyWhileInView();
     void renamingSelectedFolderKeepsTheNode();
     void renameAndMoveOutOfTheTree();
     void removedFolderDisappearsAndSelectionMovesUp();
@@ -329,7 +353,7 @@ void DirectoryTreeTest::folderCreatedUnderNeverExpandedNodeIsAdded()
     QTreeWidgetItem* photos10 = childNamed(pictures, QStringLiteral("Photos 10"));
     QVERIFY(photos1 && photos10);
 
-    // Nobody watches a folder that was never listed, so the writer announces it.
+    // Seen by the watch on the shown folders and announced by the writer too: harmless twice.
     mNamespace.makeFolder("home/Pictures/Photos 1/New");
     mNamespace.makeFolder("home/Pictures/Photos 10/First");
     ShellChangeNotifier::instance().announcePath(ShcneMkDir,
@@ -343,6 +367,76 @@ void DirectoryTreeTest::folderCreatedUnderNeverExpandedNodeIsAdded()
     photos1->setExpanded(true);
     QCOMPARE(childNames(photos1), (QStringList{QStringLiteral("New"), QStringLiteral("Old")}));
     QVERIFY(TVelkoDirectoryTreeview::folderOf(photos1)->populated());
+}
+
+void DirectoryTreeTest::folderMadeInShownNeverExpandedFolderIsSeen()
+{
+    TVelkoDirectoryTreeview tree;
+    QVERIFY(tree.ShowRoot(TVelkoDirectoryTreeview::RootDesktop));
+    QTreeWidgetItem* pictures =
+        expandPath(tree, {QStringLiteral("My Documents"), QStringLiteral("Pictures")});
+    QTreeWidgetItem* leaf = childNamed(pictures, QStringLiteral("Photos 10"));
+    QTreeWidgetItem* photos1 = childNamed(pictures, QStringLiteral("Photos 1"));
+    QVERIFY(leaf && photos1);
+    QCOMPARE(leaf->childCount(), 0); // no expand button
+
+    // Made by another program, announced by nobody.
+    mNamespace.makeFolder("home/Pictures/Photos 10/First");
+    mNamespace.makeFolder("home/Pictures/Photos 1/New");
+    QTRY_COMPARE(childNames(leaf), QStringList{QStringLiteral("First")});
+    QTRY_COMPARE(childNames(photos1), QStringList{QStringLiteral("New")});
+    QVERIFY(!TVelkoDirectoryTreeview::folderOf(leaf)->populated());
+
+    photos1->setExpanded(true);
+    QCOMPARE(childNames(photos1), (QStringList{QStringLiteral("New"), QStringLiteral("Old")}));
+    // The newly shown children are followed in turn, down to a new grandchild.
+    mNamespace.makeFolder("home/Pictures/Photos 1/Old/Inner");
+    QTreeWidgetItem* old = childNamed(photos1, QStringLiteral("Old"));
+    QTRY_COMPARE(childNames(old), QStringList{QStringLiteral("Inner")});
+}
+
+void DirectoryTreeTest::shownFoldersAreWatchedOnlyWhileInView()
+{
+    TVelkoDirectoryTreeview tree;
+    QVERIFY(tree.ShowRoot(TVelkoDirectoryTreeview::RootDesktop));
+    QTreeWidgetItem* pictures =
+        expandPath(tree, {QStringLiteral("My Documents"), QStringLiteral("Pictures")});
+    QTreeWidgetItem* leaf = childNamed(pictures, QStringLiteral("Photos 10"));
+    QTreeWidgetItem* photos1 = childNamed(pictures, QStringLiteral("Photos 1"));
+    QVERIFY(leaf && photos1);
+    const QByteArray leafPath = mNamespace.path("home/Pictures/Photos 10");
+    const QByteArray photos1Path = mNamespace.path("home/Pictures/Photos 1");
+    const QByteArray picturesPath = mNamespace.path("home/Pictures");
+    QVERIFY(inotifyWatches(leafPath));
+    QVERIFY(inotifyWatches(photos1Path));
+
+    // Collapsed away: the children's watches end, the listed folder keeps its own.
+    pictures->setExpanded(false);
+    QVERIFY(!inotifyWatches(leafPath));
+    QVERIFY(!inotifyWatches(photos1Path));
+    QVERIFY(inotifyWatches(picturesPath));
+
+    // What changed out of view is caught up when the nodes come back into view.
+    mNamespace.makeFolder("home/Pictures/Photos 10/Unseen");
+    mNamespace.removeFolder("home/Pictures/Photos 1/Old");
+    pictures->setExpanded(true);
+    QVERIFY(inotifyWatches(leafPath));
+    QVERIFY(isPlaceholderOnly(leaf));
+    QCOMPARE(photos1->childCount(), 0);
+
+    // Collapsing further up hides the whole subtree; expanding shows it again.
+    QTreeWidgetItem* documents = pictures->parent();
+    documents->setExpanded(false);
+    QVERIFY(!inotifyWatches(leafPath));
+    QVERIFY(inotifyWatches(picturesPath)); // out of view, but listed: still followed
+    documents->setExpanded(true);
+    QVERIFY(inotifyWatches(leafPath));
+
+    // Nodes that go release their folders.
+    QVERIFY(tree.ShowRoot(TVelkoDirectoryTreeview::RootDesktop));
+    QVERIFY(!inotifyWatches(leafPath));
+    QVERIFY(!inotifyWatches(picturesPath));
+    QVERIFY(inotifyWatches(mNamespace.path("desktop")));
 }
 
 void DirectoryTreeTest::renamingSelectedFolderKeepsTheNode()
@@ -441,7 +535,9 @@ void DirectoryTreeTest::mediumEventsThroughAnnounce()
     ChangeRecorder changes(tree);
     const ShellItemIdList cardId = idOf(card);
 
+    // The shown drive's folder is watched: its new folder is seen before the medium event.
     mNamespace.makeFolder("media/card/DCIM");
+    QTRY_VERIFY(childNamed(card, QStringLiteral("DCIM")));
     ShellChangeNotifier::instance().announce(ShcneMediaInserted, cardId);
     QTRY_COMPARE(changes.mediaChanges, 1);
     QVERIFY(!card->isExpanded());
@@ -475,6 +571,7 @@ void DirectoryTreeTest::mediumSwapThroughMountTable()
 
     // The same mount point with a new mount: one medium out, another in.
     mNamespace.makeFolder("media/card/Holiday");
+    QTRY_VERIFY(childNamed(card, QStringLiteral("Holiday")));
     auto mounts = TreeTestNamespace::standardMounts();
     mounts[1].mountId = 41;
     mNamespace.writeMountTable(mounts);
@@ -711,23 +808,28 @@ void DirectoryTreeTest::leafFolderFollowsItsSubFolders()
     QTreeWidgetItem* pictures =
         expandPath(tree, {QStringLiteral("My Documents"), QStringLiteral("Pictures")});
     QTreeWidgetItem* leaf = childNamed(pictures, QStringLiteral("Photos 10"));
-    QVERIFY(leaf);
+    QTreeWidgetItem* other = childNamed(pictures, QStringLiteral("Photos 1"));
+    QVERIFY(leaf && other);
     QCOMPARE(leaf->childCount(), 0);
+    QVERIFY(isPlaceholderOnly(other));
 
-    // A never-listed folder is not watched; "contents updated" makes the node look again.
+    // Out of view and never listed, the folders are not watched; "contents updated" makes
+    // their nodes look again.
+    pictures->setExpanded(false);
+    QVERIFY(!TVelkoDirectoryTreeview::folderOf(leaf)->isWatched());
     auto& notifier = ShellChangeNotifier::instance();
     mNamespace.makeFolder("home/Pictures/Photos 10/First");
     notifier.announcePath(ShcneUpdateDir, mNamespace.path("home/Pictures/Photos 10"));
     QTRY_VERIFY(isPlaceholderOnly(leaf));
     QVERIFY(!TVelkoDirectoryTreeview::folderOf(leaf)->populated());
-    leaf->setExpanded(true);
-    QCOMPARE(childNames(leaf), QStringList{QStringLiteral("First")});
-
-    QTreeWidgetItem* other = childNamed(pictures, QStringLiteral("Photos 1"));
-    QVERIFY(isPlaceholderOnly(other));
     mNamespace.removeFolder("home/Pictures/Photos 1/Old");
     notifier.announcePath(ShcneUpdateDir, mNamespace.path("home/Pictures/Photos 1"));
     QTRY_COMPARE(other->childCount(), 0);
+
+    pictures->setExpanded(true);
+    leaf->setExpanded(true);
+    QCOMPARE(childNames(leaf), QStringList{QStringLiteral("First")});
+    QCOMPARE(other->childCount(), 0);
 }
 
 void DirectoryTreeTest::queueOverflowBringsListedFoldersUpToDate()
