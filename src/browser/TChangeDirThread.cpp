@@ -68,17 +68,30 @@ void TChangeDirThread::scan(const Request& request)
         QByteArray folder = *path;
         if (!folder.endsWith('/'))
             folder += '/';
+        auto batchStart = std::chrono::steady_clock::now();
         ShellDirectory::listWhile(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
             if (!stillWanted(request))
                 return false; // another folder was chosen, or the grid is closing
             const QString found = QFile::decodeName(folder + name);
-            if (isPhotoPath(found)) {
-                mFoundPath = found;
-                send(WM_SCAN_ITEM, request.serial);
-            }
+            if (!isPhotoPath(found))
+                return true;
+            if (mFoundPaths.isEmpty())
+                batchStart = std::chrono::steady_clock::now();
+            mFoundPaths.append(found);
+            if (mFoundPaths.size() >= kBatchSize ||
+                std::chrono::steady_clock::now() - batchStart >= kBatchInterval)
+                sendFound(request);
             return true;
         });
+        sendFound(request);
     }
     if (stillWanted(request))
         send(WM_SCAN_DONE, request.serial);
+}
+
+void TChangeDirThread::sendFound(const Request& request)
+{
+    if (!mFoundPaths.isEmpty() && stillWanted(request))
+        send(WM_SCAN_ITEM, request.serial);
+    mFoundPaths.clear();
 }

@@ -6,7 +6,9 @@
 #include "WorkerThread.h"
 
 #include <QString>
+#include <QStringList>
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -30,8 +32,14 @@ public:
     void setRequest(std::shared_ptr<const Request> request);
     std::shared_ptr<const Request> request() const;
 
-    // Valid inside the handler of WM_SCAN_ITEM (the worker waits meanwhile).
-    const QString& foundPath() const { return mFoundPath; }
+    // Valid inside the handler of WM_SCAN_ITEM (the worker waits meanwhile): the photos found
+    // since the last one, in listing order. Sent in batches so that a folder of thousands
+    // does not cost a round trip each.
+    const QStringList& foundPaths() const { return mFoundPaths; }
+
+    // A batch goes out when it is this full, or this old.
+    static constexpr int kBatchSize = 256;
+    static constexpr std::chrono::milliseconds kBatchInterval{16};
 
 protected:
     void execute() override;
@@ -40,11 +48,12 @@ protected:
 private:
     void scan(const Request& request);
     bool stillWanted(const Request& request) const;
+    void sendFound(const Request& request);
 
     // A mutex, not std::atomic<shared_ptr>: libstdc++ builds that one on fences, which
     // ThreadSanitizer cannot follow.
     mutable std::mutex mRequestMutex;
     std::condition_variable mRequestChanged;
     std::shared_ptr<const Request> mRequested;
-    QString mFoundPath;
+    QStringList mFoundPaths;
 };

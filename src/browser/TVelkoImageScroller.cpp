@@ -25,7 +25,7 @@ constexpr quint32 kWatchedEvents =
     ShcneRenameItem | ShcneCreate | ShcneDelete | ShcneUpdateDir | ShcneUpdateItem;
 constexpr int kDragThreshold = 8; // pixels of distance, in any direction
 // Decoded thumbnails kept: a few screens' worth of main-window cells (about 25 KB each).
-constexpr qsizetype kPictureCacheBytes = 24 * 1024 * 1024;
+constexpr qsizetype kPictureCacheBytes = 16 * 1024 * 1024;
 
 QString pathOf(const ShellItemIdList& ids)
 {
@@ -304,7 +304,8 @@ void TVelkoImageScroller::scanItemFound(int serial)
     if (serial != mScanSerial || !mScanWorker)
         return;
     mLoading = true;
-    InsertPhotoSorted(std::make_unique<TPhoto>(mScanWorker->foundPath()));
+    for (const QString& path : mScanWorker->foundPaths())
+        InsertPhotoSorted(std::make_unique<TPhoto>(path));
 }
 
 void TVelkoImageScroller::scanDone(int serial)

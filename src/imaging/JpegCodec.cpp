@@ -5,18 +5,17 @@
 #include "Geometry.h"
 #include "ImagingResult.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <vector>
-
-#include <limits>
-
-#include <jerror.h>
-#include <jpeglib.h>
 
 // libjpeg reports errors through longjmp. Every function below keeps its C++ objects in a
 // heap state created before setjmp, so the jump skips no destructor and no register copy.
@@ -404,8 +403,7 @@ boolean emptyOutputBuffer(j_compress_ptr cinfo)
 void termDestination(j_compress_ptr cinfo)
 {
     auto* destination = reinterpret_cast<ByteArrayDestination*>(cinfo->dest);
-    destination->out->resize(destination->out->size() -
-                             qsizetype(destination->pub.free_in_buffer));
+    destination->out->resize(destination->out->size() - qsizetype(destination->pub.free_in_buffer));
 }
 
 struct Encoder
@@ -467,6 +465,8 @@ int saveJpeg(const Bitmap& bitmap, int quality, QByteArray& out)
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
+    // The doubling buffer may be twice the picture; thumbnails are kept by the thousand.
+    encoder->bytes.squeeze();
     out = std::move(encoder->bytes);
     return Success;
 }
