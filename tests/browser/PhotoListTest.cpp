@@ -524,7 +524,8 @@ TEST_F(PhotoListTest, DeletingTheFocusedPhotoMovesOrReportsTheFocus)
 
 TEST_F(PhotoListTest, SelectionIsIgnoredWhileLoadingAndHandedOutInGridOrder)
 {
-    fillBigFolder(400);
+    // Large enough that the scan's batches span several turns of the event loop.
+    fillBigFolder(4000);
     grid->SetFolder(big, false);
     ASSERT_TRUE(pumpUntil([&] { return grid->loading() && grid->photos().count() > 2; }));
     grid->SetAllSelected(true);
@@ -533,7 +534,7 @@ TEST_F(PhotoListTest, SelectionIsIgnoredWhileLoadingAndHandedOutInGridOrder)
     EXPECT_FALSE(grid->HasSelection());
     ASSERT_TRUE(waitScanned());
     EXPECT_FALSE(grid->HasSelection()); // the remembered select-all value, false
-    EXPECT_EQ(grid->photos().count(), 400);
+    EXPECT_EQ(grid->photos().count(), 4000);
 
     grid->SetAllSelected(true);
     EXPECT_TRUE(grid->HasSelection());
@@ -551,7 +552,7 @@ TEST_F(PhotoListTest, SelectionIsIgnoredWhileLoadingAndHandedOutInGridOrder)
         EXPECT_EQ(selected.at(2), grid->photos().at(250));
     }
     // The handed-out list is gone; the photos are not.
-    EXPECT_EQ(grid->photos().count(), 400);
+    EXPECT_EQ(grid->photos().count(), 4000);
     EXPECT_TRUE(grid->photos().at(99)->selected());
     EXPECT_TRUE(grid->HasSelection());
 }
