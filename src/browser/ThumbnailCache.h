@@ -17,9 +17,9 @@ QString thumbnailCacheDir();
 
 // A thumbnail loader for the grids (same signature as LoadThumbnailStream), safe on several
 // threads at once. For a box of at most 128 px, the first that applies:
-// 1. a valid fail entry of this program's version: none, without decoding;
-// 2. a valid normal/ entry, whoever wrote it (Thumb::URI, Thumb::MTime and, when present,
+// 1. a valid normal/ entry, whoever wrote it (Thumb::URI, Thumb::MTime and, when present,
 //    Thumb::Size match the file): scaled into size × size;
+// 2. a valid fail entry of this program's version: none, without decoding;
 // 3. the camera's embedded preview when it fits (LoadEmbeddedPreview);
 // 4. the picture decoded once to 128 px, written to normal/, then scaled to the box; a file
 //    whose contents cannot be read gets a fail entry instead.

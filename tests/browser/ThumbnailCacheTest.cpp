@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -177,6 +178,7 @@ struct StaleCase
     bool otherUri;
     qint64 mtimeShift;
     bool otherSize;
+    friend void PrintTo(const StaleCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class StaleEntry : public ThumbnailCacheTest, public ::testing::WithParamInterface<StaleCase>
@@ -227,6 +229,7 @@ struct EntryCase
     QByteArray (*make)();
     QSize entrySize;
     QString mimeType;
+    friend void PrintTo(const EntryCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class WrittenEntry : public ThumbnailCacheTest, public ::testing::WithParamInterface<EntryCase>

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 using namespace imaging;
@@ -84,6 +85,7 @@ struct PreviewCase
     int box;
     bool used;
     bool padded = false;
+    friend void PrintTo(const PreviewCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EmbeddedPreviewRule : public ::testing::TestWithParam<PreviewCase>
@@ -158,6 +160,7 @@ struct OrientationCase
 {
     std::string name;
     int orientation;
+    friend void PrintTo(const OrientationCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class EmbeddedPreviewOrientation : public ::testing::TestWithParam<OrientationCase>
