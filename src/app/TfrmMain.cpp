@@ -2,12 +2,12 @@
 
 #include "AppResources.h"
 #include "DriveRequestEvent.h"
-#include "FittedJpeg.h"
 #include "LinkLabel.h"
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
+#include "ThumbnailCache.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmEditPicture.h"
 #include "TfrmGetPhotos.h"
@@ -196,7 +196,7 @@ void TfrmMain::FormCreate()
     applyTexts();
     applySizeLimits();
     // The design then slept a second on the window thread; the worker needs no head start.
-    VelkoImageScroller1->StartThumbnails(LoadThumbnailStream);
+    VelkoImageScroller1->StartThumbnails(LoadCachedThumbnail);
     showMyDocuments();
     createEditFrame();
     setWindowTitle(captionFor(QLatin1String(kApplicationTitle), ProgramFileVersion()));

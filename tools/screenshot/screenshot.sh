@@ -1,8 +1,9 @@
 #!/bin/bash
 # Starts the program on a virtual display in the given language and saves a screenshot.
 # usage: tools/screenshot/screenshot.sh OUTPUT.png [LANGUAGE-CODE] [SECONDS] [PROGRAM-ARGS...]
-# SCREENSHOT_PHOTOS=N puts N sample photos into the home folder; SCREENSHOT_CLICKS="X,Y ..."
-# clicks there (xdotool) before the picture is taken.
+# SCREENSHOT_PHOTOS=N puts N sample photos into the home folder, and SCREENSHOT_EXIF=1 gives
+# each the 160 x 120 EXIF preview a camera writes (exiftool); SCREENSHOT_CLICKS="X,Y ..."
+# clicks there (xdotool) before the picture is taken. The thumbnail cache is a fresh one.
 set -euo pipefail
 output=$(realpath -m "$1")
 code=${2:-}
@@ -30,8 +31,17 @@ done
 if [[ -n ${SCREENSHOT_CLICKS:-} ]] && ! command -v xdotool >/dev/null; then
     apt-get install -y -qq --no-install-recommends xdotool >/dev/null
 fi
+if [[ ${SCREENSHOT_EXIF:-} == 1 ]] && ((photos)); then
+    command -v exiftool >/dev/null ||
+        apt-get install -y -qq --no-install-recommends libimage-exiftool-perl >/dev/null
+    for photo in "$home"/*.jpg; do
+        convert "$photo" -resize 160x120! -quality 85 "$config/preview.jpg"
+        exiftool -q -overwrite_original "-ThumbnailImage<=$config/preview.jpg" "$photo"
+    done
+fi
 
 VELKO_HOME=$home VELKO_DESKTOP_DIR=$home/Desktop XDG_CONFIG_DIRS=$config XDG_RUNTIME_DIR=$config \
+    XDG_CACHE_HOME=$config/cache \
     xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
         build/bin/velko-fotodesk "$@" &
         program=$!
