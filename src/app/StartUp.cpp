@@ -11,11 +11,30 @@
 #include <QFileInfo>
 #include <QFont>
 #include <QIcon>
+#include <QMessageBox>
 #include <QScreen>
 
 namespace {
+
 constexpr int kSplashSeconds = 2;
+
+enum StartUpText : unsigned
+{
+    TextOk = 7,
+    TextRunningCopyNotResponding = 121,
+};
+
+void showRunningCopyNotResponding()
+{
+    LoadLanguage();
+    QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle),
+                    GetText(TextRunningCopyNotResponding), QMessageBox::NoButton);
+    box.setObjectName(QStringLiteral("RunningCopyNotResponding"));
+    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
+    box.exec();
 }
+
+} // namespace
 
 QString driveArgument(const QStringList& arguments)
 {
@@ -36,9 +55,14 @@ int runFotodesk(int& argc, char** argv)
     const QString drive = driveArgument(app.arguments());
 
     SingleInstance instance;
-    if (instance.start() == SingleInstance::Role::Second &&
-        instance.sendToFirst(DriveRequest{drive, true}))
-        return 0;
+    if (instance.start() == SingleInstance::Role::Second) {
+        if (instance.sendToFirst(DriveRequest{drive, true}))
+            return 0;
+        // A live copy holds the lock but did not answer: a second main window beside it
+        // would share its files and settings, so this copy only says so and ends.
+        showRunningCopyNotResponding();
+        return 1;
+    }
 
     TfrmSplash splash;
     splash.open(kSplashSeconds);

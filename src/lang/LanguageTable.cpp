@@ -101,6 +101,19 @@ constexpr LanguageRow kRows[] = {
     {120,
      {"Webcam snapshot", "Istantanea webcam", "Capture webcam", "Webcam-Schnappschuss",
       "Instantánea de cámara web", "Webcam-momentopname"}},
+    {121,
+     {"Velko Fotodesk is already running but does not respond. Wait until it responds, or close "
+      "it, and try again.",
+      "Velko Fotodesk è già in esecuzione ma non risponde. Attendi che risponda, oppure chiudilo, "
+      "e riprova.",
+      "Velko Fotodesk est déjà en cours d'exécution mais ne répond pas. Attendez qu'il réponde "
+      "ou fermez-le, puis réessayez.",
+      "Velko Fotodesk wird bereits ausgeführt, reagiert aber nicht. Warten Sie, bis es "
+      "reagiert, oder schließen Sie es, und versuchen Sie es erneut.",
+      "Velko Fotodesk ya se está ejecutando, pero no responde. Espere a que responda o ciérrelo "
+      "e inténtelo de nuevo.",
+      "Velko Fotodesk is al gestart, maar reageert niet. Wacht tot het reageert of sluit het af "
+      "en probeer het opnieuw."}},
     // Choice of source
     {190,
      {"Select source to copy photos from", "Seleziona l'origine da cui copiare le foto",
@@ -745,7 +758,7 @@ constexpr bool noEmptyText()
 // The lookup is a binary search, and callers rely on every cell having a text.
 static_assert(idsStrictlyAscending(), "language rows must be sorted by id, without duplicates");
 static_assert(noEmptyText(), "every language row needs a text in every language");
-static_assert(std::size(kRows) == 190);
+static_assert(std::size(kRows) == 191);
 
 } // namespace
 

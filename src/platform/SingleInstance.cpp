@@ -1,26 +1,38 @@
 #include "SingleInstance.h"
 
 #include <QDataStream>
+#include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QIODevice>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 constexpr quint32 kMagic = 0x5646444b; // "VFDK"
-constexpr quint16 kVersion = 1;
-constexpr char kAck = 'A';
-constexpr int kConnectWaitMs = 3000;
+constexpr quint16 kVersion = 2;        // 2: the ready/go handshake
+constexpr char kReady = 'R';
+constexpr char kGo = 'G';
+// Between tries while the lock's owner is not listening yet.
+constexpr int kConnectRetryMs = 100;
+// "go" is one byte into a local socket; this only bounds a peer that vanished.
+constexpr int kGoWriteMs = 2000;
 constexpr int kClientTimeoutMs = 10000;
 
 // $XDG_RUNTIME_DIR, or a private per-user folder that Qt creates and checks the owner of.
 QString defaultFolder()
 {
     return QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+}
+
+int remainingMs(const QDeadlineTimer& deadline)
+{
+    return int(std::clamp<qint64>(deadline.remainingTime(), 0, std::numeric_limits<int>::max()));
 }
 
 } // namespace
@@ -93,25 +105,16 @@ SingleInstance::~SingleInstance()
 
 SingleInstance::Role SingleInstance::start()
 {
-    if (mLock->tryLock(0))
-        return listen() ? Role::First : Role::Second;
-
-    // Another copy holds the lock. It may still be starting: give it time to listen.
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < kConnectWaitMs) {
-        QLocalSocket probe;
-        probe.connectToServer(mSocketPath);
-        if (probe.waitForConnected(500)) {
-            probe.disconnectFromServer();
-            return Role::Second;
-        }
-        QThread::msleep(50);
+    // tryLock removes a lock whose owner is gone, so a failure means a live copy holds it.
+    if (mLock->tryLock(0)) {
+        listen();
+        return Role::First;
     }
-    // Nobody answers: the lock's owner is not a working copy. Take over.
-    mLock->removeStaleLockFile();
-    mLock->tryLock(0);
-    return listen() ? Role::First : Role::Second;
+    if (mLock->error() == QLockFile::LockFailedError)
+        return Role::Second;
+    // No lock can be taken here at all (an unwritable folder): run alone rather than never.
+    listen();
+    return Role::First;
 }
 
 bool SingleInstance::listen()
@@ -128,31 +131,48 @@ bool SingleInstance::listen()
     return true;
 }
 
+struct SingleInstance::Conversation
+{
+    QByteArray buffer;
+    std::optional<DriveRequest> request; // set once "ready" was answered
+};
+
 void SingleInstance::acceptConnection()
 {
     while (QLocalSocket* socket = mServer->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         // A client that connects and says nothing is not kept for ever.
         QTimer::singleShot(kClientTimeoutMs, socket, [socket] { socket->abort(); });
-        auto buffer = std::make_shared<QByteArray>();
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket, buffer] {
-            buffer->append(socket->readAll());
-            bool malformed = false;
-            const std::optional<DriveRequest> request =
-                DriveRequestFrame::decode(*buffer, &malformed);
-            if (malformed) {
-                socket->abort();
-                return;
-            }
-            if (!request)
-                return;
-            socket->write(&kAck, 1);
-            socket->flush();
-            socket->disconnectFromServer();
-            emit activationRequested();
-            deliver(*request);
-        });
+        auto conversation = std::make_shared<Conversation>();
+        connect(socket, &QLocalSocket::readyRead, this,
+                [this, socket, conversation] { converse(*socket, *conversation); });
     }
+}
+
+void SingleInstance::converse(QLocalSocket& socket, Conversation& conversation)
+{
+    conversation.buffer.append(socket.readAll());
+    if (!conversation.request) {
+        bool malformed = false;
+        conversation.request = DriveRequestFrame::decode(conversation.buffer, &malformed);
+        if (malformed) {
+            socket.abort();
+            return;
+        }
+        if (!conversation.request)
+            return;
+        socket.write(&kReady, 1);
+        socket.flush();
+    }
+    if (conversation.buffer.isEmpty())
+        return; // waiting for "go"; a close instead drops the request
+    const bool go = conversation.buffer.size() == 1 && conversation.buffer.at(0) == kGo;
+    const DriveRequest request = *conversation.request;
+    socket.disconnectFromServer();
+    if (!go)
+        return;
+    emit activationRequested();
+    deliver(request);
 }
 
 void SingleInstance::deliver(const DriveRequest& request)
@@ -171,22 +191,35 @@ void SingleInstance::setReady()
         emit requestReceived(request);
 }
 
-bool SingleInstance::sendToFirst(const DriveRequest& request, int timeoutMs)
+bool SingleInstance::sendToFirst(const DriveRequest& request)
 {
-    QElapsedTimer timer;
-    timer.start();
+    const QDeadlineTimer deadline(mAnswerWaitMs);
     QLocalSocket socket;
-    socket.connectToServer(mSocketPath);
-    if (!socket.waitForConnected(timeoutMs))
-        return false;
-    socket.write(DriveRequestFrame::encode(request));
-    if (!socket.waitForBytesWritten(int(std::max<qint64>(1, timeoutMs - timer.elapsed()))))
-        return false;
-    while (socket.bytesAvailable() < 1) {
-        const qint64 left = timeoutMs - timer.elapsed();
-        if (left <= 0 || !socket.waitForReadyRead(int(left)))
+    for (;;) {
+        socket.connectToServer(mSocketPath);
+        if (socket.waitForConnected(remainingMs(deadline)))
+            break;
+        // Refused or not there yet: the live owner of the lock is about to listen.
+        socket.abort();
+        if (deadline.hasExpired())
             return false;
+        QThread::msleep(ulong(std::min(kConnectRetryMs, remainingMs(deadline))));
     }
-    char ack = 0;
-    return socket.read(&ack, 1) == 1 && ack == kAck;
+    socket.write(DriveRequestFrame::encode(request));
+    if (!socket.waitForBytesWritten(remainingMs(deadline)))
+        return false;
+    emit waitingForAnswer();
+    // A busy first copy answers when its event loop runs again; the kernel keeps the frame.
+    while (socket.bytesAvailable() < 1) {
+        if (deadline.hasExpired() || !socket.waitForReadyRead(remainingMs(deadline)))
+            return false; // closing without "go" withdraws the request
+    }
+    char answer = 0;
+    if (socket.read(&answer, 1) != 1 || answer != kReady)
+        return false;
+    socket.write(&kGo, 1);
+    if (!socket.waitForBytesWritten(kGoWriteMs))
+        return false;
+    socket.disconnectFromServer();
+    return true;
 }

@@ -8,7 +8,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QProcess>
+#include <QSemaphore>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -91,6 +93,29 @@ protected:
         return finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     }
 
+    // A second copy in this process, sending from a thread of its own, so that this thread
+    // plays the first copy and decides when its event loop runs.
+    struct Sender
+    {
+        Sender(const QString& folder, const QString& drivePath, int answerWaitMs)
+            : second(QStringLiteral("velko-fotodesk"), folder)
+        {
+            second.setAnswerWait(answerWaitMs);
+            QObject::connect(
+                &second, &SingleInstance::waitingForAnswer, &second, [this] { waiting.release(); },
+                Qt::DirectConnection);
+            thread.reset(QThread::create([this, drivePath] {
+                delivered = second.sendToFirst({drivePath, true});
+            }));
+        }
+        ~Sender() { thread->wait(); }
+
+        SingleInstance second;
+        QSemaphore waiting;
+        std::atomic<bool> delivered = false;
+        std::unique_ptr<QThread> thread;
+    };
+
     ShellTestNamespace mNamespace;
     QProcessEnvironment mEnvironment;
     std::vector<std::unique_ptr<QProcess>> mProcesses;
@@ -169,7 +194,8 @@ TEST_F(SingleInstanceTest, garbageOnTheSocketIsDroppedAndTheServerGoesOn)
     EXPECT_TRUE(pumpUntil([&sender] { return sender->isFinished(); }, 10s));
     sender->wait();
     EXPECT_TRUE(sent);
-    EXPECT_EQ(received, 1);
+    // The first acts on the "go", which may come in after the sender ended.
+    EXPECT_TRUE(pumpUntil([&received] { return received == 1; }, 10s));
 }
 
 TEST_F(SingleInstanceTest, realFirstCopyTakesRequestsAndAKilledOneIsReplaced)
@@ -193,4 +219,84 @@ TEST_F(SingleInstanceTest, realFirstCopyTakesRequestsAndAKilledOneIsReplaced)
     QProcess& another = startProgram({QStringLiteral("/media/card")});
     EXPECT_TRUE(exitsCleanly(another, 15000));
     EXPECT_EQ(replacement.state(), QProcess::Running);
+}
+
+TEST_F(SingleInstanceTest, aBusyFirstCopyStillGetsTheRequestOfASecondThatWaited)
+{
+    SingleInstance first(QStringLiteral("velko-fotodesk"), runtimeFolder());
+    ASSERT_EQ(first.start(), SingleInstance::Role::First);
+    first.setReady();
+    std::vector<DriveRequest> received;
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::requestReceived,
+                     [&received](const DriveRequest& request) { received.push_back(request); });
+    QObject::connect(&first, &SingleInstance::activationRequested,
+                     [&activations] { ++activations; });
+
+    Sender sender(runtimeFolder(), QStringLiteral("/media/slow card"),
+                  SingleInstance::kDefaultAnswerWaitMs);
+    ASSERT_EQ(sender.second.start(), SingleInstance::Role::Second);
+    sender.thread->start();
+    // The first copy's event loop does not run until the second waits for its answer.
+    ASSERT_TRUE(sender.waiting.tryAcquire(1, 10000));
+    EXPECT_FALSE(sender.thread->isFinished());
+    EXPECT_TRUE(received.empty());
+
+    EXPECT_TRUE(pumpUntil([&] { return sender.thread->isFinished() && !received.empty(); }, 20s));
+    EXPECT_TRUE(sender.delivered);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].drivePath, QStringLiteral("/media/slow card"));
+    EXPECT_EQ(activations, 1);
+}
+
+TEST_F(SingleInstanceTest, aRequestItsSenderGaveUpOnIsNeverActedOn)
+{
+    SingleInstance first(QStringLiteral("velko-fotodesk"), runtimeFolder());
+    ASSERT_EQ(first.start(), SingleInstance::Role::First);
+    first.setReady();
+    std::vector<DriveRequest> received;
+    int activations = 0;
+    QObject::connect(&first, &SingleInstance::requestReceived,
+                     [&received](const DriveRequest& request) { received.push_back(request); });
+    QObject::connect(&first, &SingleInstance::activationRequested,
+                     [&activations] { ++activations; });
+
+    // The first copy stays busy until the impatient second has given up and closed.
+    {
+        Sender impatient(runtimeFolder(), QStringLiteral("/media/given up"), 100);
+        ASSERT_EQ(impatient.second.start(), SingleInstance::Role::Second);
+        impatient.thread->start();
+        ASSERT_TRUE(impatient.thread->wait(10000));
+        EXPECT_FALSE(impatient.delivered);
+    }
+
+    // The first copy runs again; a later request is served after the dropped one.
+    Sender patient(runtimeFolder(), QStringLiteral("/media/later"),
+                   SingleInstance::kDefaultAnswerWaitMs);
+    patient.thread->start();
+    EXPECT_TRUE(pumpUntil([&] { return patient.thread->isFinished() && !received.empty(); }, 20s));
+    EXPECT_TRUE(patient.delivered);
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].drivePath, QStringLiteral("/media/later"));
+    EXPECT_EQ(activations, 1);
+}
+
+TEST_F(SingleInstanceTest, aLiveLockHolderIsNeverReplacedEvenWhenItDoesNotListen)
+{
+    // A live copy holds the lock but is not listening (yet): this one stays second.
+    QLockFile held(runtimeFolder() + QStringLiteral("/velko-fotodesk.lock"));
+    ASSERT_TRUE(held.tryLock(0));
+    {
+        Sender sender(runtimeFolder(), QStringLiteral("/media/card"), 300);
+        EXPECT_EQ(sender.second.start(), SingleInstance::Role::Second);
+        sender.thread->start();
+        ASSERT_TRUE(sender.thread->wait(10000));
+        EXPECT_FALSE(sender.delivered);
+    }
+
+    // Once the holder is gone, the next copy becomes the first.
+    held.unlock();
+    SingleInstance next(QStringLiteral("velko-fotodesk"), runtimeFolder());
+    EXPECT_EQ(next.start(), SingleInstance::Role::First);
+    EXPECT_TRUE(firstCopyListens(2000));
 }
