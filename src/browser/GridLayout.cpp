@@ -266,14 +266,22 @@ int thumbnailSearchStart(const GridLayout& layout, const GridMetrics& metrics)
 
 int pickNextThumbnail(int start, int count, const std::function<bool(int)>& isDone)
 {
+    const std::vector<int> next = pickNextThumbnails(start, count, 1, isDone);
+    return next.empty() ? -1 : next.front();
+}
+
+std::vector<int> pickNextThumbnails(int start, int count, int wanted,
+                                    const std::function<bool(int)>& isDone)
+{
+    std::vector<int> picked;
     const int from = std::clamp(start, 0, std::max(0, count));
-    for (int i = from; i < count; ++i)
+    for (int i = from; i < count && int(picked.size()) < wanted; ++i)
         if (!isDone(i))
-            return i;
-    for (int i = 0; i < from; ++i)
+            picked.push_back(i);
+    for (int i = 0; i < from && int(picked.size()) < wanted; ++i)
         if (!isDone(i))
-            return i;
-    return -1;
+            picked.push_back(i);
+    return picked;
 }
 
 QString fitCaptionLength(const QString& path, int thumbSize,

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 // The arithmetic of the thumbnail grid: cell size, the laid-out slots, hit testing, keyboard
 // and drop targets and the scroll positions. No widgets, so all of it can be tested directly.
@@ -107,6 +108,9 @@ int thumbnailSearchStart(const GridLayout& layout, const GridMetrics& metrics);
 
 // First photo from start to the end, then from 0 up to start, whose thumbnail is not done.
 int pickNextThumbnail(int start, int count, const std::function<bool(int)>& isDone);
+// The first up to wanted such photos, in that order, in one pass.
+std::vector<int> pickNextThumbnails(int start, int count, int wanted,
+                                    const std::function<bool(int)>& isDone);
 
 // The file name of path, cut at the end until widthOf says it fits in thumbSize.
 QString fitCaptionLength(const QString& path, int thumbSize,

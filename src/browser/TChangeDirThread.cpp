@@ -1,7 +1,6 @@
 #include "TChangeDirThread.h"
 
 #include "GridMessages.h"
-#include "ShellDirectory.h"
 #include "ShellNamespace.h"
 #include "TPhoto.h"
 
@@ -65,21 +64,19 @@ void TChangeDirThread::scan(const Request& request)
 {
     // A virtual folder has no path and holds no photos.
     if (const auto path = ShellNamespace::instance().pathOf(*request.folder)) {
-        QByteArray folder = *path;
-        if (!folder.endsWith('/'))
-            folder += '/';
         auto batchStart = std::chrono::steady_clock::now();
-        ShellDirectory::listWhile(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
+        listFolderFiles(QFile::decodeName(*path), [&](const QString& found, bool isPhoto) {
             if (!stillWanted(request))
                 return false; // another folder was chosen, or the grid is closing
-            const QString found = QFile::decodeName(folder + name);
-            if (!isPhotoPath(found))
-                return true;
-            if (mFoundPaths.isEmpty())
-                batchStart = std::chrono::steady_clock::now();
-            mFoundPaths.append(found);
+            if (isPhoto) {
+                if (mFoundPaths.isEmpty())
+                    batchStart = std::chrono::steady_clock::now();
+                mFoundPaths.append(found);
+            }
+            // Also between other files, so that a few photos among thousands show at once.
             if (mFoundPaths.size() >= kBatchSize ||
-                std::chrono::steady_clock::now() - batchStart >= kBatchInterval)
+                (!mFoundPaths.isEmpty() &&
+                 std::chrono::steady_clock::now() - batchStart >= kBatchInterval))
                 sendFound(request);
             return true;
         });

@@ -4,6 +4,7 @@
 #include "QtImage.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 TCreateThumbThread::TCreateThumbThread(WindowMessenger::Handler handler, Loader loader, int boxSize,
@@ -35,7 +36,7 @@ std::vector<TCreateThumbThread::Job> TCreateThumbThread::replaceQueue(std::vecto
 int TCreateThumbThread::wantedJobs() const
 {
     const std::lock_guard lock(mMutex);
-    return std::max(0, mDecoderCount - int(mQueue.size()));
+    return std::max(0, kQueuedPerDecoder * mDecoderCount - int(mQueue.size()));
 }
 
 void TCreateThumbThread::cancelAll()
@@ -76,7 +77,11 @@ void TCreateThumbThread::execute()
     for (int i = 0; i < mDecoderCount; ++i) {
         auto decoder = std::make_unique<Decoder>();
         Decoder& d = *decoder;
-        decoder->thread = std::thread([this, &d] { decode(d); });
+        try {
+            decoder->thread = std::thread([this, &d] { decode(d); });
+        } catch (const std::system_error&) {
+            break; // out of threads: carry on with those that started
+        }
         mDecoders.push_back(std::move(decoder));
     }
 
@@ -88,6 +93,8 @@ void TCreateThumbThread::execute()
                                 [this] { return stopping() || (mBusy == 0 && mQueue.empty()); });
         if (stopping())
             break;
+        if (mDone.empty())
+            continue; // cancelled meanwhile
         mBatch = std::move(mDone);
         mDone.clear();
         lock.unlock();

@@ -55,8 +55,10 @@ public:
     // Window thread. Replaces the jobs not yet begun by these (first ones first) and returns
     // the replaced ones, which will never produce a result.
     std::vector<Job> replaceQueue(std::vector<Job> jobs);
-    // How many more jobs would keep every decoder busy with one waiting behind it.
+    // How many more jobs keep the decoders busy through a round trip to the window; cheap
+    // ones (cached thumbnails) take a millisecond or two each.
     int wantedJobs() const;
+    static constexpr int kQueuedPerDecoder = 32;
     // Drops the queue and stops the jobs in work at once; their results never arrive.
     void cancelAll();
 

@@ -1,5 +1,8 @@
 #include "TPhoto.h"
 
+#include "ShellDirectory.h"
+#include "ShellNamespace.h"
+
 #include <QFile>
 
 #include <sys/stat.h>
@@ -31,4 +34,16 @@ bool isPhotoPath(const QString& path)
     return path.endsWith(QLatin1String(".jpg"), Qt::CaseInsensitive) ||
            path.endsWith(QLatin1String(".jpeg"), Qt::CaseInsensitive) ||
            path.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive);
+}
+
+bool listFolderFiles(const QString& folder,
+                     const std::function<bool(const QString& path, bool isPhoto)>& visit)
+{
+    QByteArray prefix = QFile::encodeName(folder);
+    if (!prefix.endsWith('/'))
+        prefix += '/';
+    return ShellDirectory::listWhile(prefix, EnumNonFolders, [&](const QByteArray& name, bool) {
+        const QString path = QFile::decodeName(prefix + name);
+        return visit(path, isPhotoPath(path));
+    });
 }

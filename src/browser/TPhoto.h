@@ -6,6 +6,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <functional>
+
 // What a file looked like when its thumbnail was made; a change asks for a new one.
 struct FileStamp
 {
@@ -67,3 +69,9 @@ private:
 
 // The photo test: a lower-cased extension of ".jpg", ".jpeg" or ".bmp".
 bool isPhotoPath(const QString& path);
+
+// The files of a folder as a scan sees them: no hidden files, no folders, in the folder's own
+// order. visit gets each file's full path and whether it is a photo, and returns false to
+// stop. False when the folder cannot be read.
+bool listFolderFiles(const QString& folder,
+                     const std::function<bool(const QString& path, bool isPhoto)>& visit);

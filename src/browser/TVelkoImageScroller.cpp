@@ -2,7 +2,6 @@
 
 #include "GridMessages.h"
 #include "QtImage.h"
-#include "ShellDirectory.h"
 #include "ShellNameOrder.h"
 #include "ShellNamespace.h"
 
@@ -111,9 +110,7 @@ void TVelkoImageScroller::SetFolder(const ShellItemIdList& folder, bool selectAl
     mRegistration = ShellChangeNotifier::instance().registerClient(this, WM_GRID_SHELL_CHANGE,
                                                                    folder, false, kWatchedEvents);
     mSelectAll = selectAll;
-    mRequest = std::make_shared<const TChangeDirThread::Request>(
-        TChangeDirThread::Request{std::make_shared<const ShellItemIdList>(folder), ++mScanSerial});
-    mScanWorker->setRequest(mRequest);
+    startScan(std::make_shared<const ShellItemIdList>(folder));
 }
 
 std::optional<ShellItemIdList> TVelkoImageScroller::folder() const
@@ -128,8 +125,15 @@ void TVelkoImageScroller::Rescan()
     if (!mScanWorker || !mRequest)
         return;
     ClearPhotos();
+    startScan(mRequest->folder);
+}
+
+void TVelkoImageScroller::startScan(std::shared_ptr<const ShellItemIdList> folder)
+{
+    mScanRunning = true;
+    mHeldChanges.clear(); // about the list just emptied
     mRequest = std::make_shared<const TChangeDirThread::Request>(
-        TChangeDirThread::Request{mRequest->folder, ++mScanSerial});
+        TChangeDirThread::Request{std::move(folder), ++mScanSerial});
     mScanWorker->setRequest(mRequest);
 }
 
@@ -261,12 +265,23 @@ void TVelkoImageScroller::SetAllSelected(bool value)
 
 TPhoto* TVelkoImageScroller::PickNextThumbnail() const
 {
+    const std::vector<TPhoto*> next = pickNextThumbnails(1);
+    return next.empty() ? nullptr : next.front();
+}
+
+std::vector<TPhoto*> TVelkoImageScroller::pickNextThumbnails(int wanted) const
+{
     const int start = grid::thumbnailSearchStart(mLayout, mMetrics);
-    const int index = grid::pickNextThumbnail(start, mPhotos.count(), [this](int i) {
-        const TPhoto& photo = *mPhotos.at(i);
-        return photo.thumbnailDone() || photo.thumbnailJob() != 0;
-    });
-    return index >= 0 ? mPhotos.at(index) : nullptr;
+    const std::vector<int> indexes =
+        grid::pickNextThumbnails(start, mPhotos.count(), wanted, [this](int i) {
+            const TPhoto& photo = *mPhotos.at(i);
+            return photo.thumbnailDone() || photo.thumbnailJob() != 0;
+        });
+    std::vector<TPhoto*> photos;
+    photos.reserve(indexes.size());
+    for (const int index : indexes)
+        photos.push_back(mPhotos.at(index));
+    return photos;
 }
 
 void TVelkoImageScroller::FitCaption(TPhoto& photo) const
@@ -313,9 +328,12 @@ void TVelkoImageScroller::scanDone(int serial)
     if (serial != mScanSerial)
         return;
     mLoading = false;
+    mScanRunning = false;
     SetAllSelected(mSelectAll);
     if (!mScrollUpdating)
         relayout();
+    for (const ShellChange& change : std::exchange(mHeldChanges, {}))
+        handleShellChange(change);
 }
 
 void TVelkoImageScroller::thumbnailDone()
@@ -353,10 +371,7 @@ void TVelkoImageScroller::queueThumbnails()
     for (const TCreateThumbThread::Job& job : mThumbnailWorker->replaceQueue({}))
         forgetJob(job.id);
     std::vector<TCreateThumbThread::Job> jobs;
-    while (int(jobs.size()) < mThumbnailWorker->decoderCount()) {
-        TPhoto* photo = PickNextThumbnail();
-        if (!photo)
-            break;
+    for (TPhoto* photo : pickNextThumbnails(mThumbnailWorker->wantedJobs())) {
         const quint64 id = ++mLastJob;
         photo->setThumbnailJob(id);
         mInWork.emplace(id, photo);
@@ -409,17 +424,25 @@ const QImage* TVelkoImageScroller::pictureOf(const TPhoto& photo) const
 bool TVelkoImageScroller::event(QEvent* event)
 {
     if (int(event->type()) == WM_GRID_SHELL_CHANGE) {
-        if (const auto* message = dynamic_cast<const ShellChangeMessage*>(event))
-            handleShellChange(*message);
+        if (const auto* message = dynamic_cast<const ShellChangeMessage*>(event)) {
+            ShellChange change{message->event(), pathOf(message->first()),
+                               pathOf(message->second())};
+            // Held until the scan is done: the scan may still report (or have reported) the
+            // same files, and a photo must neither come twice nor come back after deletion.
+            if (mScanRunning)
+                mHeldChanges.push_back(std::move(change));
+            else
+                handleShellChange(change);
+        }
         return true;
     }
     return QWidget::event(event);
 }
 
-void TVelkoImageScroller::handleShellChange(const ShellChangeMessage& message)
+void TVelkoImageScroller::handleShellChange(const ShellChange& change)
 {
-    const QString first = pathOf(message.first());
-    switch (message.event()) {
+    const QString& first = change.first;
+    switch (change.event) {
     case ShcneCreate:
         photoCreated(first);
         break;
@@ -427,12 +450,17 @@ void TVelkoImageScroller::handleShellChange(const ShellChangeMessage& message)
         RemovePhotoAt(mPhotos.indexOfPath(first));
         break;
     case ShcneRenameItem: {
-        const QString second = pathOf(message.second());
+        const QString& second = change.second;
         if (isPhotoPath(first) && isPhotoPath(second)) {
             if (const int index = mPhotos.indexOfPath(first); index >= 0) {
-                mPhotos.at(index)->setPath(second);
-                FitCaption(*mPhotos.at(index));
+                TPhoto& photo = *mPhotos.at(index);
+                photo.setPath(second);
+                FitCaption(photo);
                 mSortedByPath = false; // it keeps its place under the new name
+                if (photo.thumbnailJob() != 0) {
+                    markChanged(photo); // that job looks for the old name
+                    feedThumbnailWorker();
+                }
                 update();
             }
         } else if (isPhotoPath(first)) {
@@ -494,12 +522,10 @@ void TVelkoImageScroller::resyncWithFolder(const QString& folderPath)
     for (const auto& photo : mPhotos)
         unseen.insert(photo->path(), photo.get());
 
-    // What the scan would list, in its order: no hidden files, no folders.
-    const QByteArray folder = QFile::encodeName(QDir(folderPath).absolutePath() + QLatin1Char('/'));
+    // What the scan would list, in its order.
     QStringList created;
-    ShellDirectory::listWhile(folder, EnumNonFolders, [&](const QByteArray& name, bool) {
-        const QString path = QFile::decodeName(folder + name);
-        if (!isPhotoPath(path))
+    listFolderFiles(folderPath, [&](const QString& path, bool isPhoto) {
+        if (!isPhoto)
             return true;
         if (TPhoto* photo = unseen.take(path)) {
             // A photo whose thumbnail was made from the file as it is now stays as it is.
@@ -595,8 +621,13 @@ void TVelkoImageScroller::scrollActionTriggered(int action)
 {
     if (!mStepScroll || (action == QAbstractSlider::SliderMove && mScrollBar->isSliderDown()))
         return;
-    mScrollBar->setSliderPosition(
-        grid::stepScrollRound(mScrollBar->sliderPosition(), mLayout.pitch, mLayout.highest));
+    const int from = mScrollBar->value();
+    const int to = mScrollBar->sliderPosition();
+    int rounded = grid::stepScrollRound(to, mLayout.pitch, mLayout.highest);
+    // Rounded down, a small step forward (a fine wheel) would never leave its line.
+    if (to > from && rounded <= from)
+        rounded = std::min(rounded + mLayout.pitch, std::max(0, mLayout.highest));
+    mScrollBar->setSliderPosition(rounded);
 }
 
 void TVelkoImageScroller::scrollFocusedIntoView()

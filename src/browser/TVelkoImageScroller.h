@@ -122,6 +122,7 @@ public:
     // The photo whose thumbnail should be made next: visible ones first, then the rest in
     // grid order; none when every photo is done or in work.
     TPhoto* PickNextThumbnail() const;
+    std::vector<TPhoto*> pickNextThumbnails(int wanted) const;
 
     const TPhotoList& photos() const { return mPhotos; }
     bool loading() const { return mLoading; }
@@ -178,7 +179,14 @@ private:
     void markChanged(TPhoto& photo);
     void cachePicture(const TPhoto& photo, const QImage& picture);
     const QImage* pictureOf(const TPhoto& photo) const;
-    void handleShellChange(const ShellChangeMessage& message);
+    struct ShellChange
+    {
+        quint32 event = 0;
+        QString first;
+        QString second;
+    };
+    void startScan(std::shared_ptr<const ShellItemIdList> folder);
+    void handleShellChange(const ShellChange& change);
     void photoUpdated(const QString& path);
     void photoCreated(const QString& path);
     void resyncWithFolder(const QString& folderPath);
@@ -236,6 +244,8 @@ private:
     std::unique_ptr<TCreateThumbThread> mThumbnailWorker;
     std::shared_ptr<const TChangeDirThread::Request> mRequest;
     int mScanSerial = 0;
+    bool mScanRunning = false; // from a scan's request to its end
+    std::vector<ShellChange> mHeldChanges;
     ShellChangeNotifier::Registration mRegistration = 0;
 
     int mFocused = -1;

@@ -348,6 +348,10 @@ TEST(Thumbnails, PickNextWrapsAround)
     EXPECT_EQ(pickNextThumbnail(9, 5, isDone), 0);
     EXPECT_EQ(pickNextThumbnail(0, 0, isDone), -1);
     EXPECT_EQ(pickNextThumbnail(2, 5, [](int) { return true; }), -1);
+    // Several at once: from the start to the end, then from the top, never one twice.
+    EXPECT_EQ(pickNextThumbnails(1, 5, 9, isDone), std::vector<int>({3, 0}));
+    EXPECT_EQ(pickNextThumbnails(1, 5, 1, isDone), std::vector<int>({3}));
+    EXPECT_TRUE(pickNextThumbnails(0, 0, 3, isDone).empty());
 }
 
 TEST(Caption, CutAtTheEndWithoutEllipsis)

@@ -272,6 +272,7 @@ TEST_F(GridWidgetTest, StepScrollEndsEveryScrollActionOnAWholeLine)
     const int before = grid->ScrollBarPos();
     QApplication::sendEvent(bar, &wheel); // a small turn over the bar itself
     EXPECT_TRUE(onALine()) << grid->ScrollBarPos() << " from " << before;
+    EXPECT_GT(grid->ScrollBarPos(), before); // not snapped back to where it was
 }
 
 TEST_F(GridWidgetTest, WheelScrollsOneAndAHalfLinesANotchWhenTheBarIsShown)
