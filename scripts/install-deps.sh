@@ -14,6 +14,8 @@ packages=(
     adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth imagemagick x11-utils
+    # a private session bus for the screensaver-inhibit tests
+    dbus-daemon
 )
 
 missing=()
