@@ -9,6 +9,7 @@
 #include "ShellNamespace.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmMain.h"
+#include "ThumbnailCache.h"
 #include "uLanguage.h"
 
 #include <QApplication>
@@ -93,10 +94,6 @@ QString folderPath(const FolderPlan& plan)
 QString cacheHome()
 {
     return benchRoot() + QStringLiteral("/cache");
-}
-QString thumbnailCacheDir()
-{
-    return cacheHome() + QStringLiteral("/thumbnails");
 }
 
 // ---- The photos ------------------------------------------------------------------------

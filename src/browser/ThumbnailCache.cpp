@@ -12,10 +12,32 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
-#include <QSaveFile>
-#include <QUrl>
+#include <QTemporaryFile>
+
+#include <cctype>
+#include <cstdio>
 
 using namespace imaging;
+
+QByteArray thumbnailUri(const QString& path)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr QByteArrayView kKept = "!$&'()*+,-./:=@_~";
+    QByteArray uri = "file://";
+    for (const char c : QFile::encodeName(path)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (std::isalnum(byte) && byte < 0x80) {
+            uri += c;
+        } else if (kKept.contains(c)) {
+            uri += c;
+        } else {
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0xF];
+        }
+    }
+    return uri;
+}
 
 namespace {
 
@@ -34,7 +56,7 @@ Source sourceOf(const QFileInfo& info)
 {
     Source source;
     source.path = info.absoluteFilePath();
-    const QByteArray uri = QUrl::fromLocalFile(source.path).toEncoded();
+    const QByteArray uri = thumbnailUri(source.path);
     source.uri = QString::fromLatin1(uri);
     source.name =
         QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
@@ -108,13 +130,14 @@ void writeEntry(const QString& folder, const Source& source, QImage image, const
         image.setText(QStringLiteral("Thumb::Mimetype"), mimeType);
     image.setText(QStringLiteral("Software"),
                   QStringLiteral("Velko Fotodesk ") + ProgramFileVersion());
-    QSaveFile file(folder + QLatin1Char('/') + source.name);
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner) || !image.save(&file, "PNG")) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    // Not synced to disk: a thumbnail lost to a crash is simply made again, and syncing
+    // thousands of them would cost more than making them.
+    QTemporaryFile file(folder + QStringLiteral("/.velko-XXXXXX.png")); // created 0600
+    if (!file.open() || !image.save(&file, "PNG") || !file.flush())
+        return; // the temporary file goes with it
+    const QByteArray target = QFile::encodeName(folder + QLatin1Char('/') + source.name);
+    if (::rename(QFile::encodeName(file.fileName()).constData(), target.constData()) == 0)
+        file.setAutoRemove(false);
 }
 
 QString mimeTypeOf(const QByteArray& bytes)

@@ -15,6 +15,11 @@ constexpr int kNormalThumbnailSize = 128;
 // $XDG_CACHE_HOME/thumbnails, else ~/.cache/thumbnails; looked up on every call.
 QString thumbnailCacheDir();
 
+// The file's URI escaped byte by byte as the desktop's own libraries write it (only letters,
+// digits and !$&'()*+,-./:=@_~ kept), so that every program hashes the same text to the
+// same cache name.
+QByteArray thumbnailUri(const QString& absolutePath);
+
 // A thumbnail loader for the grids (same signature as LoadThumbnailStream), safe on several
 // threads at once. For a box of at most 128 px, the first that applies:
 // 1. a valid normal/ entry, whoever wrote it (Thumb::URI, Thumb::MTime and, when present,

@@ -15,7 +15,6 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTemporaryDir>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -119,7 +118,7 @@ protected:
     // As the standard names entries: md5 of the file's URI.
     static QByteArray uriOf(const QString& path)
     {
-        return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded();
+        return thumbnailUri(QFileInfo(path).absoluteFilePath());
     }
     static QString entryName(const QString& path)
     {
@@ -160,6 +159,37 @@ protected:
 
     QTemporaryDir mHome;
 };
+
+// The cache names entries by the exact URI text the desktop's own libraries write; a single
+// byte escaped differently makes another name, and the cache is no longer shared.
+struct UriCase
+{
+    const char* name;
+    const char* path; // UTF-8
+    const char* uri;
+};
+
+class FileUri : public testing::TestWithParam<UriCase>
+{};
+
+TEST_P(FileUri, IsEscapedAsOtherDesktopProgramsDo)
+{
+    EXPECT_EQ(thumbnailUri(QString::fromUtf8(GetParam().path)), QByteArray(GetParam().uri));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, FileUri,
+    testing::Values(UriCase{"Plain", "/home/ann/Pictures/IMG_0001.jpg",
+                            "file:///home/ann/Pictures/IMG_0001.jpg"},
+                    UriCase{"Space", "/p/Holiday 2 Alps.jpg", "file:///p/Holiday%202%20Alps.jpg"},
+                    UriCase{"Brackets", "/p/IMG [1].jpg", "file:///p/IMG%20%5B1%5D.jpg"},
+                    UriCase{"Semicolon", "/p/a;b.jpg", "file:///p/a%3Bb.jpg"},
+                    UriCase{"HashAndQuestion", "/p/#1?.jpg", "file:///p/%231%3F.jpg"},
+                    UriCase{"Percent", "/p/100%.jpg", "file:///p/100%25.jpg"},
+                    UriCase{"KeptMarks", "/p/a!$&'()*+,-.:=@_~.jpg",
+                            "file:///p/a!$&'()*+,-.:=@_~.jpg"},
+                    UriCase{"NonAscii", "/p/\xc3\xa9t\xc3\xa9.jpg", "file:///p/%C3%A9t%C3%A9.jpg"}),
+    [](const testing::TestParamInfo<UriCase>& info) { return std::string(info.param.name); });
 
 TEST_F(ThumbnailCacheTest, AValidEntryOfAnotherProgramIsUsedWithoutDecoding)
 {

@@ -1,4 +1,6 @@
-// libFuzzer entry for the JPEG decoder: header information, a full decode and a scaled one.
+// libFuzzer entry for the JPEG decoder: header information, a full decode, a scaled one and
+// the camera preview inside the EXIF block.
+#include "Exif.h"
 #include "FuzzSetup.h"
 #include "JpegCodec.h"
 
@@ -17,5 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     scaled.minimumHeight = 40;
     scaled.fast = true;
     imaging::loadJpeg(data, size, bitmap, scaled);
+    const QByteArray preview = imaging::exifThumbnail(data, size);
+    if (!preview.isEmpty())
+        imaging::loadJpeg(reinterpret_cast<const std::uint8_t*>(preview.constData()),
+                          std::size_t(preview.size()), bitmap, scaled);
     return 0;
 }
