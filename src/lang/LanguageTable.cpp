@@ -114,6 +114,27 @@ constexpr LanguageRow kRows[] = {
       "e inténtelo de nuevo.",
       "Velko Fotodesk is al gestart, maar reageert niet. Wacht tot het reageert of sluit het af "
       "en probeer het opnieuw."}},
+    // Viewer and slideshow
+    {122,
+     {"Loading...", "Caricamento...", "Chargement...", "Wird geladen...", "Cargando...",
+      "Bezig met laden..."}},
+    {123, {"Close", "Chiudi", "Fermer", "Schließen", "Cerrar", "Sluiten"}},
+    {124, {"Pause", "Pausa", "Pause", "Pause", "Pausa", "Pauze"}},
+    {125, {"Play", "Riproduci", "Lecture", "Wiedergabe", "Reproducir", "Afspelen"}},
+    {126, {"Previous", "Precedente", "Précédente", "Vorheriges", "Anterior", "Vorige"}},
+    {127, {"Next", "Successiva", "Suivante", "Nächstes", "Siguiente", "Volgende"}},
+    {128,
+     {"Next photo", "Foto successiva", "Photo suivante", "Nächstes Foto", "Foto siguiente",
+      "Volgende foto"}},
+    {129,
+     {"Previous photo", "Foto precedente", "Photo précédente", "Vorheriges Foto", "Foto anterior",
+      "Vorige foto"}},
+    {130,
+     {"Pause / Play", "Pausa / Riproduci", "Pause / Lecture", "Pause / Wiedergabe",
+      "Pausa / Reproducir", "Pauze / Afspelen"}},
+    {131,
+     {"Close the slideshow", "Chiudi la presentazione", "Fermer le diaporama", "Diashow schließen",
+      "Cerrar la presentación", "Diavoorstelling sluiten"}},
     // Choice of source
     {190,
      {"Select source to copy photos from", "Seleziona l'origine da cui copiare le foto",
@@ -758,7 +779,7 @@ constexpr bool noEmptyText()
 // The lookup is a binary search, and callers rely on every cell having a text.
 static_assert(idsStrictlyAscending(), "language rows must be sorted by id, without duplicates");
 static_assert(noEmptyText(), "every language row needs a text in every language");
-static_assert(std::size(kRows) == 191);
+static_assert(std::size(kRows) == 201);
 
 } // namespace
 

@@ -1,0 +1,44 @@
+// The viewer's worker: one picture file fitted into the picture area off the window's thread,
+// handed back as JPEG bytes.
+#pragma once
+
+#include "WorkerThread.h"
+
+#include <QByteArray>
+#include <QSize>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace viewer {
+
+// The worker's only message: the fitted picture is ready (or the file could not be read).
+inline constexpr int WM_RESIZE_IMAGE_DONE = WM_USER + 1;
+
+class TResizeImageThread final : public WorkerThread
+{
+public:
+    // The box is in device pixels. start() begins the load.
+    TResizeImageThread(WindowMessenger::Handler handler, QString path, QSize box);
+    ~TResizeImageThread() override;
+
+    const QString& path() const { return mPath; }
+    QSize box() const { return mBox; }
+
+    // Inside the handler of WM_RESIZE_IMAGE_DONE only, while the worker waits: the JPEG bytes
+    // (none when the file could not be read) and the picture's upright size in the file.
+    std::optional<QByteArray> takeStream() { return std::exchange(mStream, std::nullopt); }
+    QSize storedSize() const { return mStoredSize; }
+
+protected:
+    void execute() override;
+
+private:
+    const QString mPath;
+    const QSize mBox;
+    std::optional<QByteArray> mStream;
+    QSize mStoredSize;
+};
+
+} // namespace viewer
