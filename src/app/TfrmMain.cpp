@@ -7,14 +7,16 @@
 #include "ProgramVersion.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
-#include "ThumbnailCache.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmEditPicture.h"
 #include "TfrmGetPhotos.h"
 #include "TfrmPics.h"
 #include "TfrmPrint.h"
 #include "TfrmUpload.h"
+#include "TfrmViewer.h"
 #include "TfrmWIA.h"
+#include "ThumbnailCache.h"
+#include "ViewerPlacement.h"
 #include "uLanguage.h"
 
 #include <QApplication>
@@ -91,6 +93,7 @@ constexpr int kButtonLeft = 1;
 constexpr int kLabelLeft = 27;
 constexpr int kStatusPanel0Width = 560;
 constexpr int kStatusPanel1Width = 50;
+constexpr int kSlideIntervalMs = 5000;
 
 // Tops in the command column.
 constexpr int kViewTop = 0;
@@ -532,8 +535,13 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
 
     std::set<const QToolButton*> connected;
     for (const CommandSlot& command : fixedCommands()) {
-        const auto handler =
-            command.button != btnEdit ? &TfrmMain::photoCommand : &TfrmMain::commandNotYetAvailable;
+        auto handler = &TfrmMain::photoCommand;
+        if (command.button == btnView)
+            handler = &TfrmMain::btnViewClick;
+        else if (command.button == btnSlideshow)
+            handler = &TfrmMain::btnSlideshowClick;
+        else if (command.button == btnEdit)
+            handler = &TfrmMain::commandNotYetAvailable;
         // Edit has two labels; its button must still run the command once a click.
         if (connected.insert(command.button).second)
             connect(command.button, &QToolButton::clicked, this, handler);
@@ -612,6 +620,50 @@ void TfrmMain::photoCommand()
         return;
     }
     // The windows that take the photos come with their commands.
+}
+
+QStringList TfrmMain::selectedPhotoPaths() const
+{
+    const TPhotoList selected = VelkoImageScroller1->GetSelectedPhotos();
+    QStringList paths;
+    paths.reserve(selected.count());
+    for (int i = 0; i < selected.count(); ++i)
+        paths << selected.at(i)->path();
+    return paths;
+}
+
+void TfrmMain::btnViewClick()
+{
+    const QStringList paths = selectedPhotoPaths();
+    if (paths.isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    TfrmViewer viewer(this);
+    viewer.setWindowTitle(QLatin1String(kApplicationTitle) + QStringLiteral(" - ") +
+                          GetText(TextView));
+    viewer.setMode(TfrmViewer::Mode::View);
+    const QRect placed = viewer::viewWindowRect(frameGeometry());
+    viewer.move(placed.topLeft());
+    viewer.resize(placed.size());
+    viewer.setPhotoFiles(paths);
+    viewer.exec();
+}
+
+void TfrmMain::btnSlideshowClick()
+{
+    const QStringList paths = selectedPhotoPaths();
+    if (paths.isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    TfrmViewer viewer(this);
+    viewer.setWindowTitle(QLatin1String(kApplicationTitle) + QStringLiteral(" - ") +
+                          GetText(TextSlideshow));
+    viewer.setMode(TfrmViewer::Mode::Slideshow);
+    viewer.setSlideInterval(kSlideIntervalMs);
+    viewer.setPhotoFiles(paths);
+    viewer.exec(); // full screen
 }
 
 void TfrmMain::showNoPhotosSelected()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include <vector>
 
@@ -100,6 +101,10 @@ private:
     void commandNotYetAvailable() {}
     // The commands that work on the selected photos; text 114 when there are none.
     void photoCommand();
+    void btnViewClick();
+    void btnSlideshowClick();
+    // The full paths of the grid's selected photos, in grid order.
+    QStringList selectedPhotoPaths() const;
     void showNoPhotosSelected();
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
 

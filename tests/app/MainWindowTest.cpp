@@ -1,5 +1,8 @@
 #include "AppMessageFilter.h"
 #include "DriveRequestEvent.h"
+#include "EventLoopWait.h"
+#include "ImagingResult.h"
+#include "JpegCodec.h"
 #include "LinkLabel.h"
 #include "ProgramVersion.h"
 #include "ShellTestNamespace.h"
@@ -12,6 +15,7 @@
 #include "TfrmPrint.h"
 #include "TfrmSplash.h"
 #include "TfrmUpload.h"
+#include "TfrmViewer.h"
 #include "TfrmWIA.h"
 #include "uLanguage.h"
 
@@ -19,12 +23,14 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 class MainWindowTest : public QObject
@@ -57,6 +63,8 @@ private slots:
     void splashStaysUpForItsMinimumTime();
     void eachCommandButtonRunsItsCommandOnce();
     void theGridPaintsInTheGridColour();
+    void viewAndSlideshowShowTheSelectedPhotos_data();
+    void viewAndSlideshowShowTheSelectedPhotos();
 
 private:
     void setLanguageCode(const QString& code) const
@@ -384,6 +392,76 @@ void MainWindowTest::theGridPaintsInTheGridColour()
     const QImage painted = grid->grab().toImage();
     QCOMPARE(painted.pixelColor(2, 2), QColor(232, 232, 232));
     QCOMPARE(painted.pixelColor(painted.width() - 30, painted.height() - 3), QColor(232, 232, 232));
+}
+
+void MainWindowTest::viewAndSlideshowShowTheSelectedPhotos_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("View") << "btnView";
+    QTest::newRow("View link") << "cptView";
+    QTest::newRow("Slideshow") << "btnSlideshow";
+    QTest::newRow("Slideshow link") << "cptSlideShow";
+}
+
+void MainWindowTest::viewAndSlideshowShowTheSelectedPhotos()
+{
+    QFETCH(QString, command);
+    const bool slideshow = command.contains(QLatin1String("Slide"));
+    imaging::Bitmap bitmap;
+    QCOMPARE(bitmap.allocate(64, 48), imaging::Success);
+    std::fill(bitmap.bits(), bitmap.bits() + bitmap.byteCount(), std::uint8_t(120));
+    QByteArray jpeg;
+    QCOMPARE(imaging::saveJpeg(bitmap, 90, jpeg), imaging::Success);
+    for (const char* name : {"home/a.jpg", "home/b.jpg", "home/c.jpg"})
+        mNamespace->writeFile(name, jpeg);
+
+    TfrmMain window;
+    window.setGeometry(100, 80, 1000, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TVelkoImageScroller* grid = window.imageScroller();
+    QVERIFY(pumpUntil([&] { return grid->photos().count() == 3; }));
+    grid->photos().at(0)->setSelected(true);
+    grid->photos().at(2)->setSelected(true);
+    const QStringList selected = {grid->photos().at(0)->path(), grid->photos().at(2)->path()};
+
+    QPointer<TfrmViewer> seen;
+    QList<int> shown;
+    // What the modal viewer shows; it is closed whatever the outcome.
+    const auto checkViewer = [&] {
+        QCOMPARE(seen->photoFiles(), selected);
+        QCOMPARE(seen->windowTitle(),
+                 QStringLiteral("Velko Fotodesk - ") + GetText(slideshow ? 108 : 107));
+        if (slideshow) {
+            QCOMPARE(seen->mode(), TfrmViewer::Mode::Slideshow);
+            QVERIFY(seen->isFullScreen());
+            QVERIFY(seen->windowFlags().testFlag(Qt::FramelessWindowHint));
+            QVERIFY(seen->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+            QCOMPARE(seen->slideInterval(), 5000);
+        } else {
+            QCOMPARE(seen->mode(), TfrmViewer::Mode::View);
+            const QRect frame = window.frameGeometry();
+            QCOMPARE(seen->pos(), frame.topLeft() + QPoint(int(0.04 * frame.width()),
+                                                           int(0.04 * frame.height())));
+            QCOMPARE(seen->size(), QSize(int(0.92 * frame.width()), int(0.92 * frame.height())));
+        }
+    };
+    QTimer::singleShot(0, [&] {
+        seen = qobject_cast<TfrmViewer*>(QApplication::activeModalWidget());
+        if (!seen)
+            return;
+        connect(seen, &TfrmViewer::pictureShown, seen, [&](int index) { shown << index; });
+        pumpUntil([&] { return !shown.isEmpty(); });
+        checkViewer();
+        seen->reject();
+    });
+    QWidget* trigger = child<QWidget>(window, command.toLatin1().constData());
+    if (auto* button = qobject_cast<QAbstractButton*>(trigger))
+        button->click();
+    else
+        QTest::mouseClick(trigger, Qt::LeftButton);
+    QCOMPARE(shown, QList<int>{0});
+    QVERIFY2(seen.isNull(), "the viewer is destroyed once closed");
 }
 
 QTEST_MAIN(MainWindowTest)
