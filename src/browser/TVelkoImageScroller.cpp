@@ -338,7 +338,7 @@ void TVelkoImageScroller::scanDone(int serial)
 
 void TVelkoImageScroller::thumbnailDone()
 {
-    bool changed = false;
+    QSet<const TPhoto*> changed;
     for (const TCreateThumbThread::Result& result : mThumbnailWorker->results()) {
         const auto job = mInWork.find(result.id);
         if (job == mInWork.end())
@@ -350,11 +350,24 @@ void TVelkoImageScroller::thumbnailDone()
         photo.setThumbnailDone(true);
         photo.setFileStamp(result.stamp);
         cachePicture(photo, result.picture);
-        changed = true;
+        changed.insert(&photo);
     }
-    if (changed && !mScrollUpdating)
-        update();
+    if (!changed.isEmpty() && !mScrollUpdating)
+        updateCellsOf(changed);
     queueThumbnails();
+}
+
+// Only the cells on screen whose pictures changed: most thumbnails arrive for photos out of
+// view, and a full repaint each frame would take the decoders' time.
+void TVelkoImageScroller::updateCellsOf(const QSet<const TPhoto*>& photos)
+{
+    for (int k = 0; k < mLayout.slotCount(); ++k) {
+        const int index = mLayout.firstIndex + k;
+        if (index >= mPhotos.count())
+            break;
+        if (photos.contains(mPhotos.at(index)))
+            update(grid::slotRect(mLayout, mMetrics, k));
+    }
 }
 
 void TVelkoImageScroller::feedThumbnailWorker()
@@ -845,9 +858,10 @@ void TVelkoImageScroller::makeCheckBoxPictures()
     }
 }
 
-void TVelkoImageScroller::paintEvent(QPaintEvent*)
+void TVelkoImageScroller::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
+    const QRect exposed = event->rect();
     if (mPhotos.isEmpty()) {
         paintEmpty(painter);
         return;
@@ -859,6 +873,8 @@ void TVelkoImageScroller::paintEvent(QPaintEvent*)
         const QRect gapStrip = mAlign == grid::ScrollAlign::Right
                                    ? QRect(cell.x(), cell.y() - gap, cell.width(), gap)
                                    : QRect(cell.x() - gap, cell.y(), gap, cell.height());
+        if (!cell.united(gapStrip).intersects(exposed))
+            continue; // a thumbnail that arrived elsewhere repaints only its own cell
         painter.fillRect(gapStrip, mColor);
         const int index = mLayout.firstIndex + k;
         if (index >= mPhotos.count())

@@ -15,6 +15,7 @@
 #include <QImage>
 #include <QPixmap>
 #include <QPoint>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
@@ -172,6 +173,7 @@ private:
     void scanItemFound(int serial);
     void scanDone(int serial);
     void thumbnailDone();
+    void updateCellsOf(const QSet<const TPhoto*>& photos);
     void feedThumbnailWorker();
     void queueThumbnails();
     void forgetJob(quint64 id);
