@@ -18,7 +18,9 @@
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 
+#include <csignal>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -70,6 +72,8 @@ public:
                                          "</busconfig>\n")
                               .arg(mDir.path(), services)
                               .toUtf8());
+        // A test run that is killed takes its bus along.
+        mDaemon.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         mDaemon.start(QStringLiteral("dbus-daemon"),
                       {QStringLiteral("--config-file=") + config, QStringLiteral("--print-address"),
                        QStringLiteral("--nofork")});
