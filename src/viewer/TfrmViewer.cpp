@@ -171,6 +171,7 @@ struct TfrmViewer::Private
     Mode mode = Mode::View;
     int slideInterval = kDefaultSlideIntervalMs;
     bool prepareAhead = true;
+    bool inhibitScreenSaver = true;
     bool paused = false;
     bool started = false;
     QStringList files;
@@ -654,6 +655,13 @@ void TfrmViewer::setPrepareAhead(bool prepareAhead)
     }
 }
 
+void TfrmViewer::setInhibitScreenSaver(bool inhibit)
+{
+    d->inhibitScreenSaver = inhibit;
+    if (!inhibit)
+        d->inhibitor.reset();
+}
+
 void TfrmViewer::setPhotoFiles(const QStringList& paths)
 {
     d->stopAll();
@@ -765,7 +773,7 @@ void TfrmViewer::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     d->placeOverlays();
-    if (d->mode == Mode::Slideshow && !d->inhibitor)
+    if (d->mode == Mode::Slideshow && d->inhibitScreenSaver && !d->inhibitor)
         d->inhibitor = std::make_unique<ScreenSaverInhibitor>(GetText(TextSlideshow), this);
     if (d->started)
         return;

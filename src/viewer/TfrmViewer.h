@@ -29,6 +29,9 @@ public:
     // Whether a running slideshow loads the next slide while the current one is shown, so that
     // a step shows it at once. On by default.
     void setPrepareAhead(bool prepareAhead);
+    // Whether the shown slideshow keeps the screen awake (on by default); off for a show that
+    // nobody watches, such as a test's or a benchmark's.
+    void setInhibitScreenSaver(bool inhibit);
 
     // Hands over the photos' full paths, in the order they are shown.
     void setPhotoFiles(const QStringList& paths);

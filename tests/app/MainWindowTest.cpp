@@ -5,6 +5,7 @@
 #include "JpegCodec.h"
 #include "LinkLabel.h"
 #include "ProgramVersion.h"
+#include "ScreenSaverInhibitor.h"
 #include "ShellTestNamespace.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
@@ -438,6 +439,7 @@ void MainWindowTest::viewAndSlideshowShowTheSelectedPhotos()
             QVERIFY(seen->windowFlags().testFlag(Qt::FramelessWindowHint));
             QVERIFY(seen->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
             QCOMPARE(seen->slideInterval(), 5000);
+            QVERIFY2(seen->findChild<ScreenSaverInhibitor*>(), "the screen is kept awake");
         } else {
             QCOMPARE(seen->mode(), TfrmViewer::Mode::View);
             const QRect frame = window.frameGeometry();
@@ -462,6 +464,7 @@ void MainWindowTest::viewAndSlideshowShowTheSelectedPhotos()
         QTest::mouseClick(trigger, Qt::LeftButton);
     QCOMPARE(shown, QList<int>{0});
     QVERIFY2(seen.isNull(), "the viewer is destroyed once closed");
+    QVERIFY2(!window.findChild<ScreenSaverInhibitor*>(), "the screen may sleep again");
 }
 
 QTEST_MAIN(MainWindowTest)
