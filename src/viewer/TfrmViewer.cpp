@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -247,8 +248,8 @@ void TfrmViewer::Private::buildWindow()
 
     StatusBar1 = new QStatusBar(q);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setPalette(QApplication::palette());
-    StatusBar1->setAutoFillBackground(true);
+    // Its own colour, not the window's black.
+    setBackground(StatusBar1, QApplication::palette().color(QPalette::Window));
     root->addWidget(StatusBar1);
 
     buildSlideshowControls();
@@ -763,9 +764,13 @@ bool TfrmViewer::isNextPrepared() const
 int TfrmViewer::exec()
 {
     setWindowModality(Qt::ApplicationModal);
-    // Full screen, so that it covers the desktop's panels too.
-    if (d->mode == Mode::Slideshow)
+    // Full screen, so that it covers the desktop's panels too; the screen's geometry as well,
+    // for a display without a window manager to honour the full-screen state.
+    if (d->mode == Mode::Slideshow) {
+        const QWidget* owner = parentWidget() ? parentWidget() : this;
+        setGeometry(owner->screen()->geometry());
         showFullScreen();
+    }
     return QDialog::exec();
 }
 

@@ -3,7 +3,9 @@
 # usage: tools/screenshot/screenshot.sh OUTPUT.png [LANGUAGE-CODE] [SECONDS] [PROGRAM-ARGS...]
 # SCREENSHOT_PHOTOS=N puts N sample photos into the home folder, and SCREENSHOT_EXIF=1 gives
 # each the 160 x 120 EXIF preview a camera writes (exiftool); SCREENSHOT_CLICKS="X,Y ..."
-# clicks there (xdotool) before the picture is taken. The thumbnail cache is a fresh one.
+# clicks there (xdotool) before the picture is taken, SCREENSHOT_SETTLE=SECONDS waits that long
+# after them (0.5), and SCREENSHOT_KEYS="KEY ..." then presses those keys (xdotool key names).
+# The thumbnail cache is a fresh one.
 set -euo pipefail
 output=$(realpath -m "$1")
 code=${2:-}
@@ -28,7 +30,7 @@ for ((i = 0; i < photos; i++)); do
         \( -seed $((i + 7)) -size 640x260 plasma:"#3d7a2a-#c9a36b" -blur 0x1.5 \) \
         -gravity south -composite -quality 90 "$home/$name $((i / ${#names[@]} + 1)).jpg"
 done
-if [[ -n ${SCREENSHOT_CLICKS:-} ]] && ! command -v xdotool >/dev/null; then
+if [[ -n ${SCREENSHOT_CLICKS:-}${SCREENSHOT_KEYS:-} ]] && ! command -v xdotool >/dev/null; then
     apt-get install -y -qq --no-install-recommends xdotool >/dev/null
 fi
 if [[ ${SCREENSHOT_EXIF:-} == 1 ]] && ((photos)); then
@@ -50,7 +52,11 @@ VELKO_HOME=$home VELKO_DESKTOP_DIR=$home/Desktop XDG_CONFIG_DIRS=$config XDG_RUN
             xdotool mousemove "${click%,*}" "${click#*,}" click 1
             sleep 0.3
         done
-        sleep 0.5
+        sleep '"${SCREENSHOT_SETTLE:-0.5}"'
+        for key in '"${SCREENSHOT_KEYS:-}"'; do
+            xdotool key "$key"
+            sleep 0.3
+        done
         import -window root "'"$output"'"
         kill $program' _ "$@"
 echo "saved $output"
