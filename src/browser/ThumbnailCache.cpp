@@ -5,6 +5,7 @@
 #include "ImagingResult.h"
 #include "ProgramVersion.h"
 #include "QtImage.h"
+#include "TPhoto.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -61,8 +62,11 @@ Source sourceOf(const QFileInfo& info)
     source.name =
         QString::fromLatin1(QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex()) +
         QStringLiteral(".png");
-    source.mtime = info.lastModified().toSecsSinceEpoch();
-    source.size = info.size();
+    // Straight from stat: QFileInfo's times go through the local time zone, whose cache
+    // glibc rewrites on every call without TZ, and the decoders run this at once.
+    const FileStamp stamp = fileStampOf(source.path);
+    source.mtime = stamp.modifiedNs >= 0 ? stamp.modifiedNs / 1000000000 : 0;
+    source.size = stamp.size >= 0 ? stamp.size : info.size();
     return source;
 }
 

@@ -1,6 +1,7 @@
 #include "TResizeImageThread.h"
 
 #include "FittedJpeg.h"
+#include "QtImage.h"
 
 #include <utility>
 
@@ -20,6 +21,8 @@ void TResizeImageThread::execute()
     FittedJpegDetails details;
     mStream = LoadFittedJpeg(mPath, mBox.width(), mBox.height(), 0, true, &cancelFlag(), details);
     mStoredSize = QSize(details.storedWidth, details.storedHeight);
+    if (mStream && !isTerminated())
+        mPicture = imaging::decodeImage(*mStream).convertToFormat(QImage::Format_RGB32);
     // A stopped worker's stream is dropped with it.
     if (!isTerminated())
         send(WM_RESIZE_IMAGE_DONE);

@@ -1,10 +1,11 @@
 // The viewer's worker: one picture file fitted into the picture area off the window's thread,
-// handed back as JPEG bytes.
+// handed back as JPEG bytes and, decoded, as the picture to show.
 #pragma once
 
 #include "WorkerThread.h"
 
 #include <QByteArray>
+#include <QImage>
 #include <QSize>
 #include <QString>
 
@@ -30,6 +31,8 @@ public:
     // (none when the file could not be read) and the picture's upright size in the file.
     std::optional<QByteArray> takeStream() { return std::exchange(mStream, std::nullopt); }
     QSize storedSize() const { return mStoredSize; }
+    // The stream decoded here, so that the window only shows it; null without a stream.
+    QImage takePicture() { return std::exchange(mPicture, QImage()); }
 
 protected:
     void execute() override;
@@ -38,6 +41,7 @@ private:
     const QString mPath;
     const QSize mBox;
     std::optional<QByteArray> mStream;
+    QImage mPicture;
     QSize mStoredSize;
 };
 

@@ -1,6 +1,5 @@
 #include "TfrmViewer.h"
 
-#include "QtImage.h"
 #include "ScreenSaverInhibitor.h"
 #include "SlideSequence.h"
 #include "TPhoto.h"
@@ -87,6 +86,7 @@ struct FittedPicture
     LoadRequest request;
     std::optional<QByteArray> stream;
     QSize storedSize;
+    QImage image; // the stream decoded by the worker
 };
 
 void setBackground(QWidget* widget, const QColor& color)
@@ -429,7 +429,7 @@ void TfrmViewer::Private::startLoad(int index)
     wantedSerial = request.serial;
     loading = startWorker(request);
     if (!loading)
-        showPicture(FittedPicture{request, std::nullopt, {}});
+        showPicture(FittedPicture{request, std::nullopt, {}, {}});
 }
 
 std::optional<Load> TfrmViewer::Private::startWorker(const LoadRequest& request)
@@ -454,7 +454,8 @@ qintptr TfrmViewer::Private::workerMessage(quint64 serial, const WindowMessage& 
     if (!forShown && !forAhead)
         return 0;
     Load& load = forShown ? *loading : *ahead;
-    FittedPicture picture{load.request, load.worker->takeStream(), load.worker->storedSize()};
+    FittedPicture picture{load.request, load.worker->takeStream(), load.worker->storedSize(),
+                          load.worker->takePicture()};
     retire(std::move(load.worker));
     if (forAhead) {
         ahead.reset();
@@ -481,8 +482,8 @@ void TfrmViewer::Private::pictureArrived(const FittedPicture& picture)
 void TfrmViewer::Private::showPicture(const FittedPicture& picture)
 {
     pnImage->clear();
-    // A screen-sized JPEG: the worker has already shrunk the photo.
-    const QImage image = picture.stream ? imaging::decodeImage(*picture.stream) : QImage();
+    // Shrunk and decoded by the worker: the window only shows it.
+    const QImage& image = picture.image;
     storedSize = image.isNull() ? QSize() : picture.storedSize;
     shownIndex = picture.request.index;
     Image1->hide();

@@ -7,7 +7,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <ctime>
 #include <memory>
 
 namespace {
@@ -20,19 +19,7 @@ constexpr int kLongInterval = 3600 * 1000; // the show never steps by itself
 class ViewerWindow : public testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        testsupport::ensureApplication();
-        // The strip's thumbnail decoders read file times in local time. Without TZ, glibc's
-        // tzset rewrites its cached zone name on every call, under a lock ThreadSanitizer
-        // cannot see; with TZ set only the first call writes, and that one is made here.
-        if (qEnvironmentVariableIsEmpty("TZ"))
-            qputenv("TZ", ":/etc/localtime");
-        std::tm day{};
-        day.tm_year = 120;
-        day.tm_mday = 1;
-        (void)std::mktime(&day);
-    }
+    void SetUp() override { testsupport::ensureApplication(); }
 
     // A window at a known size; the slideshow is shown as a plain window so that its area is
     // known too. Pictures on screen stay small and the windows large: Qt paints some pictures
