@@ -4,6 +4,7 @@
 // stall and the memory the thumbnails cost. One-shot figures, so a plain program printing a
 // table.
 #include "CameraPhoto.h"
+#include "EventLoopWait.h"
 #include "ExifThumbnail.h"
 #include "FittedJpeg.h"
 #include "ShellNamespace.h"
@@ -341,25 +342,6 @@ private:
     bool mFinished = false;
 };
 
-// Runs the events until the condition holds or the time is up.
-template <typename Condition> bool pumpUntil(Condition condition, int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ::usleep(1000);
-    }
-    return true;
-}
-
-void pumpFor(int milliseconds)
-{
-    pumpUntil([] { return false; }, milliseconds);
-}
-
 Visit visitFolder(TVelkoImageScroller& grid, const ShellItemIdList& folder, int photoCount,
                   Until until)
 {
@@ -390,8 +372,8 @@ struct FolderFigures
 void restOn(TVelkoImageScroller& grid, const ShellItemIdList& home)
 {
     grid.SetFolder(home, false);
-    pumpUntil([&] { return !grid.loading(); }, 5000);
-    pumpFor(300);
+    pumpUntil([&] { return !grid.loading(); }, std::chrono::milliseconds(5000));
+    pumpFor(std::chrono::milliseconds(300));
     ::malloc_trim(0);
 }
 
@@ -529,8 +511,8 @@ int main(int argc, char** argv)
     window.show();
     TVelkoImageScroller& grid = *window.imageScroller();
     // The window starts on the (photo-less) home; let that settle first.
-    pumpUntil([&] { return !grid.loading(); }, 5000);
-    pumpFor(500);
+    pumpUntil([&] { return !grid.loading(); }, std::chrono::milliseconds(5000));
+    pumpFor(std::chrono::milliseconds(500));
 
     const FolderPlan* const plans[] = {&kExifFolder, &kPlainFolder, &kSmallFolder};
     const auto home = folderId(homeDir());

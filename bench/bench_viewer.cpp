@@ -2,6 +2,7 @@
 // picture is painted, with the next picture prepared ahead and without, and the GUI thread's
 // longest stall during each show. One-shot figures, so a plain program printing a table.
 #include "CameraPhoto.h"
+#include "EventLoopWait.h"
 #include "TfrmViewer.h"
 #include "uLanguage.h"
 
@@ -105,25 +106,6 @@ void redirectEnvironment()
     qunsetenv("DISPLAY");
 }
 
-// Runs the events until the condition holds or the time is up.
-template <typename Condition> bool pumpUntil(Condition condition, int milliseconds)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        ::usleep(1000);
-    }
-    return true;
-}
-
-void pumpFor(int milliseconds)
-{
-    pumpUntil([] { return false; }, milliseconds);
-}
-
 // Tells the GUI thread's own work from time it lost to other processes on the machine.
 double threadCpuMs()
 {
@@ -186,9 +168,9 @@ Show runShow(const QStringList& files, bool prepareAhead)
         shownInStep = inStep;
     });
     window.showFullScreen();
-    if (!pumpUntil([&] { return shown == 0; }, kPictureTimeLimit))
+    if (!pumpUntil([&] { return shown == 0; }, std::chrono::milliseconds(kPictureTimeLimit)))
         return show;
-    pumpFor(kDwellMs);
+    pumpFor(std::chrono::milliseconds(kDwellMs));
 
     StallWatch stalls;
     for (int step = 1; step <= kSteps; ++step) {
@@ -199,12 +181,12 @@ Show runShow(const QStringList& files, bool prepareAhead)
         inStep = true;
         window.slideStep();
         inStep = false;
-        if (!pumpUntil([&] { return shown == step; }, kPictureTimeLimit))
+        if (!pumpUntil([&] { return shown == step; }, std::chrono::milliseconds(kPictureTimeLimit)))
             return show;
         show.stepsMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         show.guiCpuMs.push_back(threadCpuMs() - cpuStart);
         show.shownInStep += shownInStep ? 1 : 0;
-        pumpFor(kDwellMs);
+        pumpFor(std::chrono::milliseconds(kDwellMs));
     }
     show.stallMs = stalls.longestMs();
     show.complete = true;

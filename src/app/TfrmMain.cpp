@@ -634,23 +634,15 @@ QStringList TfrmMain::selectedPhotoPaths() const
 
 void TfrmMain::btnViewClick()
 {
-    const QStringList paths = selectedPhotoPaths();
-    if (paths.isEmpty()) {
-        showNoPhotosSelected();
-        return;
-    }
-    TfrmViewer viewer(this);
-    viewer.setWindowTitle(QLatin1String(kApplicationTitle) + QStringLiteral(" - ") +
-                          GetText(TextView));
-    viewer.setMode(TfrmViewer::Mode::View);
-    const QRect placed = viewer::viewWindowRect(frameGeometry());
-    viewer.move(placed.topLeft());
-    viewer.resize(placed.size());
-    viewer.setPhotoFiles(paths);
-    viewer.exec();
+    openViewer(false);
 }
 
 void TfrmMain::btnSlideshowClick()
+{
+    openViewer(true);
+}
+
+void TfrmMain::openViewer(bool slideshow)
 {
     const QStringList paths = selectedPhotoPaths();
     if (paths.isEmpty()) {
@@ -659,11 +651,17 @@ void TfrmMain::btnSlideshowClick()
     }
     TfrmViewer viewer(this);
     viewer.setWindowTitle(QLatin1String(kApplicationTitle) + QStringLiteral(" - ") +
-                          GetText(TextSlideshow));
-    viewer.setMode(TfrmViewer::Mode::Slideshow);
-    viewer.setSlideInterval(kSlideIntervalMs);
+                          GetText(slideshow ? TextSlideshow : TextView));
+    viewer.setMode(slideshow ? TfrmViewer::Mode::Slideshow : TfrmViewer::Mode::View);
+    if (slideshow) {
+        viewer.setSlideInterval(kSlideIntervalMs); // and full screen
+    } else {
+        const QRect placed = viewer::viewWindowRect(frameGeometry());
+        viewer.move(placed.topLeft());
+        viewer.resize(placed.size());
+    }
     viewer.setPhotoFiles(paths);
-    viewer.exec(); // full screen
+    viewer.exec();
 }
 
 void TfrmMain::showNoPhotosSelected()

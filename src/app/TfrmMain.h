@@ -103,6 +103,7 @@ private:
     void photoCommand();
     void btnViewClick();
     void btnSlideshowClick();
+    void openViewer(bool slideshow);
     // The full paths of the grid's selected photos, in grid order.
     QStringList selectedPhotoPaths() const;
     void showNoPhotosSelected();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BmpCodec.h"
+#include "GradientPictures.h"
 #include "ImagingResult.h"
 #include "JpegCodec.h"
 #include "ShellItemIdList.h"
@@ -21,27 +22,8 @@ namespace gridtest {
 
 using testsupport::ensureApplication;
 
-inline imaging::Bitmap gradient(int width, int height)
-{
-    imaging::Bitmap bitmap;
-    EXPECT_EQ(bitmap.allocate(width, height), imaging::Success);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* row = bitmap.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            row[3 * x] = std::uint8_t(x * 255 / width);
-            row[3 * x + 1] = std::uint8_t(y * 255 / height);
-            row[3 * x + 2] = 90;
-        }
-    }
-    return bitmap;
-}
-
-inline QByteArray jpegBytes(int width, int height)
-{
-    QByteArray bytes;
-    EXPECT_EQ(imaging::saveJpeg(gradient(width, height), 90, bytes), imaging::Success);
-    return bytes;
-}
+using testsupport::gradient;
+using testsupport::jpegBytes;
 
 inline QByteArray bmpBytes(int width, int height)
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "EventLoopWait.h"
+#include "GradientPictures.h"
 #include "ImagingResult.h"
 #include "JpegCodec.h"
 #include "TestApplication.h"
@@ -25,18 +26,7 @@ class PhotoFolder
 public:
     QString jpeg(const QString& name, int width, int height) const
     {
-        imaging::Bitmap bitmap;
-        EXPECT_EQ(bitmap.allocate(width, height), imaging::Success);
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = bitmap.scanLine(y);
-            for (int x = 0; x < width; ++x) {
-                row[3 * x] = std::uint8_t(x * 255 / width);
-                row[3 * x + 1] = std::uint8_t(y * 255 / height);
-                row[3 * x + 2] = 90;
-            }
-        }
-        QByteArray bytes;
-        EXPECT_EQ(imaging::saveJpeg(bitmap, 90, bytes), imaging::Success);
+        const QByteArray bytes = testsupport::jpegBytes(width, height);
         return file(name, bytes);
     }
     QString jpeg(const char* name, int width, int height) const
