@@ -1,12 +1,19 @@
 #pragma once
 
+#include "WizardArtwork.h"
+
 #include <QWidget>
 
-// Hidden holder of the wizards' pictures; filled when the wizard base is built.
-// It exists now so that the start-up order and the wiring are in place.
+// Hidden holder of the wizards' side-bar pictures; a wizard hands one of them to
+// TfrmWizard::SetWizardSteps. Never shown.
 class TfrmPics : public QWidget
 {
     Q_OBJECT
 public:
     explicit TfrmPics(QWidget* parent = nullptr);
+
+    const WizardPicture& imGetPhotos; // Get Photos and the webcam
+    const WizardPicture& imPrint;
+    const WizardPicture& imUpload;
+    const WizardPicture& imExport;
 };
