@@ -16,6 +16,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth imagemagick x11-utils
     # a private session bus for the screensaver-inhibit tests
     dbus-daemon
+    # the tests that validate the .desktop file and the AppStream metainfo
+    desktop-file-utils appstream
 )
 
 missing=()
