@@ -15,6 +15,8 @@ class WizardPicture;
 // from its own buttons. The frame is built when the window is first shown (or by
 // ensureFrameBuilt), after the derived constructor has run, so that ApplyTexts reaches the
 // override and the step list sees every page; until then steps and page are only stored.
+// A size given with resize() before then is the page area; without one the pages' size hint
+// is. The window keeps its size.
 class TfrmWizard : public QDialog
 {
     Q_OBJECT
@@ -44,7 +46,7 @@ public:
 protected:
     // Sets every text of the window from the language table; called once the frame is built.
     virtual void ApplyTexts() {}
-    // After every change of page; the base moves the red highlight.
+    // After every change of page; the base moves the red highlight, so an override calls it.
     virtual void PageControl1Change();
 
     QStackedWidget* const PageControl1;
