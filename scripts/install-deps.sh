@@ -9,7 +9,7 @@ packages=(
     # the fuzz targets are built with clang and libFuzzer
     clang libclang-rt-14-dev
     # Qt 6 and the libraries the program links
-    qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libexif-dev
+    qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libexif-dev libxxhash-dev
     # run time: icons and fonts for the widgets
     adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks

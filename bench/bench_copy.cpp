@@ -1,0 +1,203 @@
+// Copying 1 GB of camera-sized photos between two folders on a disk-backed file system:
+// the durable copy and the verified copy against cp followed by sync, in the same run.
+// One-shot figures on the disk, so a plain program printing a table.
+#include "CopyFileReadOnlySafe.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/statfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kFiles = 200;
+constexpr qint64 kFileSize = 5'000'000;
+constexpr int kRounds = 5;
+constexpr double kDurableGoal = 90; // % of cp + sync
+constexpr double kVerifiedGoal = 70;
+
+// The mount entry with the longest mount point that holds the folder.
+QString fileSystemOf(const QString& folder)
+{
+    QFile mounts(QStringLiteral("/proc/mounts"));
+    if (!mounts.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    const QString canonical = QFileInfo(folder).canonicalFilePath();
+    QString best, bestType, bestSource;
+    for (const QByteArray& line : mounts.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() < 3)
+            continue;
+        const QString point = QString::fromLocal8Bit(fields[1]);
+        const bool holds =
+            canonical == point || canonical.startsWith(point.endsWith(u'/') ? point : point + u'/');
+        if (holds && point.size() >= best.size()) {
+            best = point;
+            bestType = QString::fromLocal8Bit(fields[2]);
+            bestSource = QString::fromLocal8Bit(fields[0]);
+        }
+    }
+    return bestType + QStringLiteral(" on ") + bestSource + QStringLiteral(" at ") + best;
+}
+
+bool onTmpfs(const QString& folder)
+{
+    struct statfs fs
+    {};
+    return ::statfs(QFile::encodeName(folder).constData(), &fs) == 0 && fs.f_type == TMPFS_MAGIC;
+}
+
+// Writes the source photos once; later runs reuse them.
+bool makeSources(const QString& folder)
+{
+    QDir().mkpath(folder);
+    std::mt19937_64 random(42);
+    std::vector<quint64> bytes(kFileSize / 8 + 1);
+    for (int i = 0; i < kFiles; ++i) {
+        const QString name = folder + QStringLiteral("/IMG_%1.JPG").arg(i + 1, 4, 10, QChar(u'0'));
+        if (QFileInfo(name).size() == kFileSize)
+            continue;
+        std::generate(bytes.begin(), bytes.end(), random);
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(reinterpret_cast<const char*>(bytes.data()), kFileSize) != kFileSize)
+            return false;
+    }
+    ::sync();
+    return true;
+}
+
+// Every variant starts with the sources out of the page cache and nothing dirty.
+void startAlike(const QString& sources, const QString& destination)
+{
+    QDir(destination).removeRecursively();
+    ::sync();
+    for (const QFileInfo& info : QDir(sources).entryInfoList(QDir::Files)) {
+        const int fd = ::open(QFile::encodeName(info.filePath()).constData(), O_RDONLY);
+        if (fd >= 0) {
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+            ::close(fd);
+        }
+    }
+    QDir().mkpath(destination);
+}
+
+double timeCpSync(const QString& sources, const QString& destination)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const int status = QProcess::execute(QStringLiteral("/bin/sh"),
+                                         {QStringLiteral("-c"),
+                                          QStringLiteral("cp -- \"$0\"/*.JPG \"$1\"/ && sync"),
+                                          sources, destination});
+    if (status != 0) {
+        std::fprintf(stderr, "cp failed\n");
+        std::exit(1);
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// inFlight copies at a time, each taking every inFlight-th file: the flush of one file
+// overlaps the copy of another, and each still gets its name only once it is on the disk.
+double timeCopy(const QString& sources, const QString& destination, bool verify, int inFlight = 1)
+{
+    const QStringList names = QDir(sources).entryList(QDir::Files, QDir::Name);
+    CopyFileOptions options;
+    options.verify = verify;
+    const auto copyEvery = [&](int first) {
+        for (qsizetype i = first; i < names.size(); i += inFlight) {
+            CopyFileFailure failure;
+            if (!CopyFileReadOnlySafe(sources + u'/' + names[i], destination + u'/' + names[i],
+                                      true, {}, nullptr, options, &failure)) {
+                std::fprintf(stderr, "copy of %s failed: %s\n", qPrintable(names[i]),
+                             qPrintable(failure.text));
+                std::exit(1);
+            }
+        }
+    };
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<std::thread> threads;
+    for (int first = 1; first < inFlight; ++first)
+        threads.emplace_back(copyEvery, first);
+    copyEvery(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+} // namespace
+
+int main()
+{
+    // /tmp may be tmpfs, where flushing and dropping the cache do nothing.
+    QString base =
+        qEnvironmentVariable("VELKO_BENCH_COPY_DIR", QStringLiteral("/var/tmp/velko-bench-copy"));
+    QDir().mkpath(base);
+    if (onTmpfs(base)) {
+        std::fprintf(stderr, "%s is on tmpfs; set VELKO_BENCH_COPY_DIR to a disk folder\n",
+                     qPrintable(base));
+        return 1;
+    }
+    const QString sources = base + QStringLiteral("/card");
+    const QString destination = base + QStringLiteral("/photos");
+    if (!makeSources(sources)) {
+        std::fprintf(stderr, "cannot write the source photos in %s\n", qPrintable(sources));
+        return 1;
+    }
+    const double megabytes = kFiles * kFileSize / 1e6;
+    std::printf("%d files of %.1f MB (%.0f MB) in %s\n", kFiles, kFileSize / 1e6, megabytes,
+                qPrintable(base));
+    std::printf("file system: %s\n", qPrintable(fileSystemOf(base)));
+
+    std::vector<double> cp, durable, verified, durable2, verified2;
+    for (int round = 0; round < kRounds; ++round) {
+        startAlike(sources, destination);
+        cp.push_back(timeCpSync(sources, destination));
+        startAlike(sources, destination);
+        durable.push_back(timeCopy(sources, destination, false));
+        startAlike(sources, destination);
+        verified.push_back(timeCopy(sources, destination, true));
+        startAlike(sources, destination);
+        durable2.push_back(timeCopy(sources, destination, false, 2));
+        startAlike(sources, destination);
+        verified2.push_back(timeCopy(sources, destination, true, 2));
+    }
+    QDir(destination).removeRecursively();
+
+    const double reference = median(cp);
+    std::printf("\nmedian of %d rounds\n", kRounds);
+    std::printf("%-20s %9s %9s %12s %6s\n", "variant", "seconds", "MB/s", "% cp+sync", "goal");
+    const auto row = [&](const char* name, double seconds, double goal) {
+        const double percent = 100 * reference / seconds;
+        std::printf("%-20s %9.2f %9.0f %11.0f%% %6s\n", name, seconds, megabytes / seconds, percent,
+                    goal <= 0         ? ""
+                    : percent >= goal ? "met"
+                                      : "MISSED");
+    };
+    row("cp + sync", reference, 0);
+    row("durable copy", median(durable), kDurableGoal);
+    row("verified copy", median(verified), kVerifiedGoal);
+    row("durable, 2 at once", median(durable2), kDurableGoal);
+    row("verified, 2 at once", median(verified2), kVerifiedGoal);
+    return 0;
+}

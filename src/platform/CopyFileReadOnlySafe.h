@@ -1,0 +1,51 @@
+// Stands for CopyFileExA (COPY_FILE_FAIL_IF_EXISTS, progress routine, cancel flag) with the
+// read-only rule around it: the program's one file copy, durable and verified.
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+enum class CopyFileError
+{
+    None,
+    Cancelled,
+    Exists,           // fail-if-exists and the destination is there
+    SourceMissing,    // the source does not exist
+    SourceUnreadable, // read error, not a regular file, or it changed size during the copy
+    AccessDenied,     // a read-only destination that may not be replaced, or the system refused
+    DiskFull,         // ENOSPC, EFBIG, EDQUOT
+    VerifyMismatch,   // the written file read back differs from what was read from the source
+    Other,
+};
+
+struct CopyFileFailure
+{
+    CopyFileError code = CopyFileError::None;
+    int systemError = 0; // errno, 0 when the system reported nothing
+    QString text;        // the system's text for systemError, else an English description
+};
+
+using CopyFileProgress = std::function<void(qint64 copied, qint64 total)>;
+
+struct CopyFileOptions
+{
+    bool verify = true;
+    // Test hook: runs on the complete temporary file before it is flushed, to inject a fault.
+    std::function<void(int fd)> beforeFlush;
+};
+
+// Copies source to destination through a temporary file in the destination's folder, renamed
+// into place only once it is complete, on the disk and (with verify) read back and compared.
+// The copy gets the source's modification time and permissions plus owner write.
+// failIfExists: an existing destination is never replaced, also one that appears meanwhile.
+// Otherwise an existing destination without owner write is replaced only if it is not hidden.
+// progress (may be empty) after each block, starting with (0, total); cancel (may be null)
+// non-zero stops the copy between blocks. Nothing is left behind when it returns false.
+bool CopyFileReadOnlySafe(const QString& source, const QString& destination, bool failIfExists,
+                          const CopyFileProgress& progress, const std::atomic<int>* cancel,
+                          CopyFileFailure* failure = nullptr);
+bool CopyFileReadOnlySafe(const QString& source, const QString& destination, bool failIfExists,
+                          const CopyFileProgress& progress, const std::atomic<int>* cancel,
+                          const CopyFileOptions& options, CopyFileFailure* failure = nullptr);
