@@ -1,0 +1,50 @@
+// The Get Photos copy worker: copies the chosen files from one folder into another and asks
+// its window what to do when a file exists or a copy fails.
+#pragma once
+
+#include "CopyFileReadOnlySafe.h"
+#include "CopyMessages.h"
+#include "WorkerThread.h"
+
+#include <QString>
+#include <QStringList>
+
+class TCopyFilesThread : public WorkerThread
+{
+public:
+    // fileNames are names only, copied from sourceFolder into destinationFolder in order.
+    TCopyFilesThread(WindowMessenger::Handler handler, QString sourceFolder,
+                     QString destinationFolder, QStringList fileNames);
+    ~TCopyFilesThread() override;
+
+    const QString& sourceFolder() const { return mSourceFolder; }
+    const QString& destinationFolder() const { return mDestinationFolder; }
+    const QStringList& fileNames() const { return mFileNames; }
+
+    // Valid inside the handler of WM_COPYERROR (the worker waits meanwhile): why the copy
+    // failed, with the system's text for the window to show.
+    const CopyFileFailure& copyFailure() const { return mFailure; }
+
+protected:
+    void execute() override;
+
+private:
+    enum class Outcome
+    {
+        Copied,
+        Skipped,
+        Cancelled
+    };
+
+    Outcome copyOne(int index);
+    void announce(quint32 event, const QString& path);
+    bool tryCopy(const QString& source, const QString& destination, bool failIfExists);
+    // The window's answer; a question the window never answered (stopped) counts as skip.
+    qintptr ask(int message, int index);
+
+    const QString mSourceFolder;
+    const QString mDestinationFolder;
+    const QStringList mFileNames;
+    CopyFileFailure mFailure;
+    bool mReplaceAll = false;
+};
