@@ -17,6 +17,7 @@
 #include "TfrmWIA.h"
 #include "ThumbnailCache.h"
 #include "ViewerPlacement.h"
+#include "WidgetColors.h"
 #include "uLanguage.h"
 
 #include <QApplication>
@@ -106,14 +107,6 @@ constexpr int kEditTop = 171;
 constexpr int kDoubleClickHintTop = 194;
 constexpr int kSnapshotTop = 227;
 constexpr int kHelpTop = 261;
-
-void setBackground(QWidget* widget, const QColor& color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QWidget* makePanel(QWidget* parent, const char* name, const QColor& color)
 {
@@ -360,9 +353,7 @@ void TfrmMain::buildTopBand(QWidget* parent)
     titleFont.setPixelSize(24);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
-    QPalette white = lblTitle->palette();
-    white.setColor(QPalette::WindowText, Qt::white);
-    lblTitle->setPalette(white);
+    setTextColor(lblTitle, Qt::white);
     lblTitle->setGeometry(kTitleLeft, 0, 600, kTopBandHeight - kTopBandLineHeight);
 
     pnTopBottom = makePanel(pnTop, "pnTopBottom", kTopBandLineColor);
@@ -472,8 +463,7 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
 
     VelkoImageScroller1 = new TVelkoImageScroller(pnImageScroller);
     VelkoImageScroller1->setObjectName(QStringLiteral("VelkoImageScroller1"));
-    setBackground(VelkoImageScroller1, kGridColor);
-    VelkoImageScroller1->setColor(kGridColor);
+    VelkoImageScroller1->setColor(kGridColor); // it paints its whole area itself
     VelkoImageScroller1->setItemBGColor(kGridItemColor);
     VelkoImageScroller1->setItemSelectedBGColor(kGridItemSelectedColor);
     VelkoImageScroller1->setFocusedSelectedColor(Qt::red);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ProgramVersion.h"
+
 #include <QMainWindow>
 #include <QStringList>
 
@@ -20,8 +22,6 @@ class TfrmPrint;
 class TfrmCreateAlbumEXE;
 class TfrmUpload;
 class TfrmWIA;
-
-inline constexpr char kApplicationTitle[] = "Velko Fotodesk";
 
 // The long-lived windows besides the main window, created once at start-up.
 struct LongLivedWindows

@@ -4,6 +4,7 @@
 #include "QtImage.h"
 
 #include <algorithm>
+#include <iterator>
 #include <system_error>
 #include <utility>
 
@@ -25,12 +26,15 @@ int TCreateThumbThread::defaultDecoderCount()
 
 std::vector<TCreateThumbThread::Job> TCreateThumbThread::replaceQueue(std::vector<Job> jobs)
 {
+    std::vector<Job> replaced;
     {
         const std::lock_guard lock(mMutex);
-        mQueue.swap(jobs);
+        replaced.assign(std::make_move_iterator(mQueue.begin()),
+                        std::make_move_iterator(mQueue.end()));
+        mQueue.assign(std::make_move_iterator(jobs.begin()), std::make_move_iterator(jobs.end()));
     }
     mWorkReady.notify_all();
-    return jobs;
+    return replaced;
 }
 
 int TCreateThumbThread::wantedJobs() const
@@ -120,7 +124,7 @@ void TCreateThumbThread::decode(Decoder& decoder)
         if (stopping())
             return;
         const Job job = std::move(mQueue.front());
-        mQueue.erase(mQueue.begin());
+        mQueue.pop_front();
         const quint64 generation = mGeneration;
         decoder.cancel.store(0);
         ++mBusy;

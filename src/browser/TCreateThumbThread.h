@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -88,7 +89,7 @@ private:
     mutable std::mutex mMutex;
     std::condition_variable mWorkReady;   // decoders wait for jobs
     std::condition_variable mResultReady; // the worker waits for results
-    std::vector<Job> mQueue;              // next job at the front
+    std::deque<Job> mQueue;               // next job at the front
     std::vector<Result> mDone;            // made since the last batch
     std::vector<Result> mBatch;           // handed to the window inside WM_THUMB_DONE
     quint64 mGeneration = 0;              // raised by cancelAll

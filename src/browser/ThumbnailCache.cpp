@@ -65,8 +65,8 @@ Source sourceOf(const QFileInfo& info)
     // Straight from stat: QFileInfo's times go through the local time zone, whose cache
     // glibc rewrites on every call without TZ, and the decoders run this at once.
     const FileStamp stamp = fileStampOf(source.path);
-    source.mtime = stamp.modifiedNs >= 0 ? stamp.modifiedNs / 1000000000 : 0;
-    source.size = stamp.size >= 0 ? stamp.size : info.size();
+    source.mtime = stamp.modifiedNs / 1000000000;
+    source.size = stamp.size;
     return source;
 }
 
@@ -218,14 +218,12 @@ std::optional<QByteArray> LoadCachedThumbnail(const QString& path, int size, Col
     if (cancelRequested())
         return std::nullopt;
 
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    int result = PictureTooLarge;
     QByteArray bytes;
+    int result = readPictureFile(path, bytes);
+    if (result == FileNotFound || result == FileOpenFailed)
+        return std::nullopt;
     Bitmap bitmap;
-    if (file.size() <= pixelLimit() * 4 + (1 << 20)) {
-        bytes = file.readAll();
+    if (result == Success) {
         FittedJpegDetails details;
         // Bicubic: the entry is kept and seen by other programs too.
         result =

@@ -63,12 +63,23 @@ std::optional<QByteArray> LoadFittedJpeg(const QString& fileName, int maximumWid
                                          const CancelFlag* cancel, FittedJpegDetails& details)
 {
     details = {};
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > pixelLimit() * 4 + (1 << 20))
+    QByteArray bytes;
+    if (readPictureFile(fileName, bytes) != Success)
         return std::nullopt;
-    const QByteArray bytes = file.readAll();
     return fitPictureBytes(bytes, maximumWidth, maximumHeight, areaFactor, highQuality, cancel,
                            details);
+}
+
+int readPictureFile(const QString& fileName, QByteArray& bytes)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return file.exists() ? FileOpenFailed : FileNotFound;
+    // No picture within the pixel limit is larger; a huge file is not read at all.
+    if (file.size() > pixelLimit() * 4 + (1 << 20))
+        return PictureTooLarge;
+    bytes = file.readAll();
+    return Success;
 }
 
 int fitPicture(const QByteArray& bytes, int maximumWidth, int maximumHeight, double areaFactor,
@@ -128,11 +139,9 @@ std::optional<QByteArray> fitPictureBytes(const QByteArray& bytes, int maximumWi
         details.resultWidth = details.resultHeight = 0;
         return std::nullopt;
     }
-    QByteArray encoded;
-    if (saveBitmapToBuffer(bitmap, FileFormat::Jpeg, 2, encoded) != Success || cancelRequested()) {
+    auto encoded = encodeAtSize(bitmap, bitmap.width(), bitmap.height(), highQuality);
+    if (!encoded)
         details.resultWidth = details.resultHeight = 0;
-        return std::nullopt;
-    }
     return encoded;
 }
 

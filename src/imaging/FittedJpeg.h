@@ -53,6 +53,10 @@ std::optional<QByteArray> fitPictureBytes(const QByteArray& bytes, int maximumWi
                                           const imaging::CancelFlag* cancel,
                                           FittedJpegDetails& details);
 
+// The whole file for the loaders; PictureTooLarge when it is larger than any picture within
+// the pixel limit could be, FileNotFound or FileOpenFailed when it cannot be opened.
+int readPictureFile(const QString& fileName, QByteArray& bytes);
+
 // Decodes the bytes and fits the picture as above, without encoding it. Returns an imaging
 // result code; Cancelled when the calling thread's registered flag stopped it.
 int fitPicture(const QByteArray& bytes, int maximumWidth, int maximumHeight, double areaFactor,

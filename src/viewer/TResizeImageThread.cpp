@@ -19,10 +19,11 @@ TResizeImageThread::~TResizeImageThread()
 void TResizeImageThread::execute()
 {
     FittedJpegDetails details;
-    mStream = LoadFittedJpeg(mPath, mBox.width(), mBox.height(), 0, true, &cancelFlag(), details);
+    const std::optional<QByteArray> stream =
+        LoadFittedJpeg(mPath, mBox.width(), mBox.height(), 0, true, &cancelFlag(), details);
     mStoredSize = QSize(details.storedWidth, details.storedHeight);
-    if (mStream && !isTerminated())
-        mPicture = imaging::decodeImage(*mStream).convertToFormat(QImage::Format_RGB32);
+    if (stream && !isTerminated())
+        mPicture = imaging::decodeImage(*stream).convertToFormat(QImage::Format_RGB32);
     // A stopped worker's stream is dropped with it.
     if (!isTerminated())
         send(WM_RESIZE_IMAGE_DONE);

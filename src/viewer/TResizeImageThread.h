@@ -27,11 +27,10 @@ public:
     const QString& path() const { return mPath; }
     QSize box() const { return mBox; }
 
-    // Inside the handler of WM_RESIZE_IMAGE_DONE only, while the worker waits: the JPEG bytes
-    // (none when the file could not be read) and the picture's upright size in the file.
-    std::optional<QByteArray> takeStream() { return std::exchange(mStream, std::nullopt); }
+    // Inside the handler of WM_RESIZE_IMAGE_DONE only, while the worker waits: the picture's
+    // upright size in the file, and the fitted JPEG stream decoded here, so that the window
+    // only shows it (null when the file could not be read).
     QSize storedSize() const { return mStoredSize; }
-    // The stream decoded here, so that the window only shows it; null without a stream.
     QImage takePicture() { return std::exchange(mPicture, QImage()); }
 
 protected:
@@ -40,7 +39,6 @@ protected:
 private:
     const QString mPath;
     const QSize mBox;
-    std::optional<QByteArray> mStream;
     QImage mPicture;
     QSize mStoredSize;
 };

@@ -9,6 +9,7 @@
 #include "ViewerButton.h"
 #include "ViewerPlacement.h"
 #include "WaitCursor.h"
+#include "WidgetColors.h"
 #include "uLanguage.h"
 
 #include <QApplication>
@@ -84,18 +85,9 @@ struct Load
 struct FittedPicture
 {
     LoadRequest request;
-    std::optional<QByteArray> stream;
     QSize storedSize;
-    QImage image; // the stream decoded by the worker
+    QImage image; // decoded by the worker; null when the file could not be read
 };
-
-void setBackground(QWidget* widget, const QColor& color)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, color);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
 
 QString keyLegendHtml()
 {
@@ -235,9 +227,7 @@ void TfrmViewer::Private::buildWindow()
     QFont bold = pnImage->font();
     bold.setBold(true);
     pnImage->setFont(bold);
-    QPalette palette = pnImage->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    pnImage->setPalette(palette);
+    setTextColor(pnImage, Qt::white);
     pnImage->installEventFilter(q);
     imageMargins->addWidget(pnImage);
 
@@ -324,9 +314,7 @@ void TfrmViewer::Private::buildSlideshowControls()
     pnMenu = new QLabel(q);
     pnMenu->setObjectName(QStringLiteral("pnMenu"));
     setBackground(pnMenu, Qt::white);
-    QPalette palette = pnMenu->palette();
-    palette.setColor(QPalette::WindowText, Qt::black);
-    pnMenu->setPalette(palette);
+    setTextColor(pnMenu, Qt::black);
     pnMenu->setMargin(4);
     pnMenu->setTextFormat(Qt::RichText);
     pnMenu->setText(keyLegendHtml());
@@ -429,7 +417,7 @@ void TfrmViewer::Private::startLoad(int index)
     wantedSerial = request.serial;
     loading = startWorker(request);
     if (!loading)
-        showPicture(FittedPicture{request, std::nullopt, {}, {}});
+        showPicture(FittedPicture{request, {}, {}});
 }
 
 std::optional<Load> TfrmViewer::Private::startWorker(const LoadRequest& request)
@@ -454,8 +442,7 @@ qintptr TfrmViewer::Private::workerMessage(quint64 serial, const WindowMessage& 
     if (!forShown && !forAhead)
         return 0;
     Load& load = forShown ? *loading : *ahead;
-    FittedPicture picture{load.request, load.worker->takeStream(), load.worker->storedSize(),
-                          load.worker->takePicture()};
+    FittedPicture picture{load.request, load.worker->storedSize(), load.worker->takePicture()};
     retire(std::move(load.worker));
     if (forAhead) {
         ahead.reset();

@@ -1,5 +1,7 @@
 #include "TfrmWizard.h"
 
+#include "ProgramVersion.h"
+#include "WidgetColors.h"
 #include "WizardArtwork.h"
 #include "WizardLayout.h"
 #include "uLanguage.h"
@@ -12,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-// Shown beside the title in the window caption, as the main window's caption reads.
-const QString kApplicationTitle = QStringLiteral("Velko Fotodesk");
 
 const QColor kHeaderColour(237, 28, 36);
 const QColor kStripColour(102, 102, 102);
@@ -53,10 +52,7 @@ QWidget* filledPanel(QWidget* parent, const QColor& colour, const QString& name)
 {
     auto* panel = new QWidget(parent);
     panel->setObjectName(name);
-    QPalette palette = panel->palette();
-    palette.setColor(QPalette::Window, colour);
-    panel->setPalette(palette);
-    panel->setAutoFillBackground(true);
+    setBackground(panel, colour);
     return panel;
 }
 
@@ -66,13 +62,6 @@ QFont pixelFont(const QFont& base, int pixels, bool bold)
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
-}
-
-void setTextColour(QWidget* widget, const QColor& colour)
-{
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::WindowText, colour);
-    widget->setPalette(palette);
 }
 
 } // namespace
@@ -128,7 +117,7 @@ void TfrmWizard::SetWizardSteps(const QString& title, const QStringList& steps,
     d->lblTitle->setText(title);
     d->lblTitle->adjustSize();
     d->lblTitle->move(wizard::kTitleLeft, wizard::titleTop(d->lblTitle->height()));
-    setWindowTitle(title + QStringLiteral(" - ") + kApplicationTitle);
+    setWindowTitle(title + QStringLiteral(" - ") + QLatin1String(kApplicationTitle));
     buildStepLabels();
     PageControl1Change();
 }
@@ -203,8 +192,8 @@ void TfrmWizard::PageControl1Change()
         wizard::highlightedStep(PageControl1->currentIndex(), int(d->stepLabels.size()));
     for (int i = 0; i < int(d->stepLabels.size()); ++i) {
         const QColor& colour = i == red ? kHighlightColour : kStepColour;
-        setTextColour(d->stepLabels[std::size_t(i)].first, colour);
-        setTextColour(d->stepLabels[std::size_t(i)].second, colour);
+        setTextColor(d->stepLabels[std::size_t(i)].first, colour);
+        setTextColor(d->stepLabels[std::size_t(i)].second, colour);
     }
 }
 
@@ -260,14 +249,14 @@ void TfrmWizard::buildFrame()
     d->lblTitle->setObjectName(QStringLiteral("lblTitle"));
     d->lblTitle->setTextFormat(Qt::PlainText);
     d->lblTitle->setFont(pixelFont(font(), kTitlePixels, true));
-    setTextColour(d->lblTitle, Qt::white);
+    setTextColor(d->lblTitle, Qt::white);
 
     d->sideBar = filledPanel(this, Qt::black, QStringLiteral("pnSideBar"));
     d->sideBar->setGeometry(0, wizard::kHeaderHeight, wizard::kSideBarWidth, pageArea.height());
     d->stepsPanel = new QWidget(d->sideBar);
     d->stepsPanel->setObjectName(QStringLiteral("pnSteps"));
     d->stepsPanel->setFont(pixelFont(font(), kFontPixels, false));
-    setTextColour(d->stepsPanel, kStepColour);
+    setTextColor(d->stepsPanel, kStepColour);
     d->stepsPanel->move(wizard::kStepsLeft, wizard::kStepsTop);
     d->sidePicture = new PictureView(d->sideBar);
     d->sidePicture->setObjectName(QStringLiteral("imSidePicture"));
