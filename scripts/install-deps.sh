@@ -10,10 +10,14 @@ packages=(
     clang libclang-rt-14-dev
     # Qt 6 and the libraries the program links
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libexif-dev libxxhash-dev
+    # the editor keeps a photo's metadata and turns JPEG files losslessly
+    libexiv2-dev libturbojpeg0-dev
     # run time: icons and fonts for the widgets
     adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks
     libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth imagemagick x11-utils
+    # reference tools: lossless turns are compared with jpegtran, the edit benchmark runs vips
+    libjpeg-turbo-progs libvips-tools
     # a private session bus for the screensaver-inhibit tests
     dbus-daemon
     # the tests that validate the .desktop file and the AppStream metainfo
