@@ -246,6 +246,21 @@ constexpr LanguageRow kRows[] = {
       "¿Desea reemplazar el archivo existente?", "Wilt u het bestaande bestand vervangen?"}},
     {225, {"Yes to all", "Si tutti", "Oui à tout", "Ja für alle", "Sí a todo", "Ja op alles"}},
     {226, {"Photos", "Foto", "Photos", "Bilder", "Fotos", "Fotos"}},
+    {227,
+     {"Unable to get source folder", "Impossibile ottenere la cartella di origine",
+      "Impossible d'obtenir le dossier source", "Der Quellordner konnte nicht ermittelt werden",
+      "No se ha podido obtener la carpeta de origen", "Kan de bronmap niet bepalen"}},
+    {228,
+     {"Unable to get destination folder", "Impossibile ottenere la cartella di destinazione",
+      "Impossible d'obtenir le dossier de destination",
+      "Der Zielordner konnte nicht ermittelt werden",
+      "No se ha podido obtener la carpeta de destino", "Kan de doelmap niet bepalen"}},
+    {229,
+     {"The copy does not match the original file.", "La copia non corrisponde al file originale.",
+      "La copie ne correspond pas au fichier d'origine.",
+      "Die Kopie stimmt nicht mit der Originaldatei überein.",
+      "La copia no coincide con el archivo original.",
+      "De kopie komt niet overeen met het originele bestand."}},
     // Print wizard
     {301,
      {"Select printer", "Seleziona stampante", "Sélectionner l'imprimante", "Drucker auswählen",
@@ -779,7 +794,7 @@ constexpr bool noEmptyText()
 // The lookup is a binary search, and callers rely on every cell having a text.
 static_assert(idsStrictlyAscending(), "language rows must be sorted by id, without duplicates");
 static_assert(noEmptyText(), "every language row needs a text in every language");
-static_assert(std::size(kRows) == 201);
+static_assert(std::size(kRows) == 204);
 
 } // namespace
 
