@@ -26,17 +26,6 @@ void lockXmpToolkit(void*, bool lock)
         gXmpToolkitMutex.unlock();
 }
 
-// The XMP toolkit is set up once for the process and serialised by Exiv2 through the lock;
-// Exiv2's warnings go nowhere, its errors arrive as exceptions.
-void initialiseExiv2()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
-    });
-}
-
 struct HandleCloser
 {
     void operator()(void* handle) const { tjDestroy(handle); }
@@ -138,6 +127,16 @@ QByteArray thumbnailOf(const QByteArray& jpeg)
 }
 
 } // namespace
+
+// Exiv2's errors arrive as exceptions; its warnings would only clutter the terminal.
+void initialiseExiv2()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::XmpParser::initialize(lockXmpToolkit, nullptr);
+    });
+}
 
 bool carryMetadataForSave(const QString& sourcePath, QByteArray& jpegBytes, QString* error)
 {

@@ -12,3 +12,8 @@
 // the bytes as they are and counts as success. False with a message in error (when given)
 // when the metadata cannot be written; jpegBytes are then unchanged. Safe on any thread.
 bool carryMetadataForSave(const QString& sourcePath, QByteArray& jpegBytes, QString* error);
+
+// Sets Exiv2 up for use on several threads at once (its XMP toolkit needs a lock) and mutes
+// its warnings. Runs once, whoever calls it first; anything using Exiv2 directly calls it
+// before.
+void initialiseExiv2();
