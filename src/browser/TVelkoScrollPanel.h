@@ -22,7 +22,7 @@ public:
 
     bool trackEnabled() const { return mGeometry.enabled(); }
     int position() const { return mGeometry.position(); }
-    const scroll::ThumbGeometry& geometry() const { return mGeometry; }
+    const scroll::ThumbGeometry& thumb() const { return mGeometry; }
     // Moves the thumb by a number of pixels, as an arrow does.
     void moveThumbBy(int delta);
 
