@@ -36,52 +36,40 @@ struct HashState
     ~HashState() { XXH3_freeState(state); }
 };
 
-class Copy
+CopyFileFailure failureOf(CopyFileError code, int error, const QString& text = {})
 {
-public:
-    Copy(const CopyFileProgress& progress, const std::atomic<int>* cancel,
-         const CopyFileOptions& options)
-        : mProgress(progress), mCancel(cancel), mOptions(options)
-    {}
-    ~Copy() { discardTemporary(); }
+    return {code, error,
+            text.isEmpty() && error ? QString::fromLocal8Bit(std::strerror(error)) : text};
+}
 
-    bool run(const QString& source, const QString& destination, bool failIfExists);
-    CopyFileFailure failure;
+const QString& cancelledText()
+{
+    static const QString text = QStringLiteral("The copy was cancelled.");
+    return text;
+}
 
-private:
-    bool fail(CopyFileError code, int error, const QString& text = {})
-    {
-        failure.code = code;
-        failure.systemError = error;
-        failure.text =
-            text.isEmpty() && error ? QString::fromLocal8Bit(std::strerror(error)) : text;
+bool cancelled(const std::atomic<int>* cancel)
+{
+    return cancel && cancel->load(std::memory_order_relaxed) != 0;
+}
+
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : path.left(slash + 1);
+}
+
+bool flushFolderPath(const QByteArray& folder, CopyFileFailure* failure)
+{
+    Fd dir{::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    // The files are whole under their names either way; only the names' durability is at stake.
+    if (dir.fd >= 0 && ::fsync(dir.fd) != 0 && errno != EINVAL) {
+        if (failure)
+            *failure = failureOf(CopyFileError::Other, errno);
         return false;
     }
-    bool failWrite(int error)
-    {
-        const bool full = error == ENOSPC || error == EFBIG || error == EDQUOT;
-        return fail(full ? CopyFileError::DiskFull : CopyFileError::Other, error);
-    }
-    bool cancelled() const { return mCancel && mCancel->load(std::memory_order_relaxed) != 0; }
-    bool checkDestination(const QByteArray& destination, bool failIfExists);
-    bool createTemporary(const QByteArray& destination);
-    bool copyData(int in, qint64 total, XXH64_hash_t* hash);
-    bool verify(qint64 total, XXH64_hash_t expected);
-    bool moveIntoPlace(const QByteArray& destination, bool failIfExists);
-    void discardTemporary()
-    {
-        if (!mTemporary.isEmpty())
-            ::unlink(mTemporary.constData());
-        mTemporary.clear();
-    }
-
-    const CopyFileProgress& mProgress;
-    const std::atomic<int>* mCancel;
-    const CopyFileOptions& mOptions;
-    std::vector<char> mBuffer = std::vector<char>(kBlockSize);
-    QByteArray mTemporary;
-    Fd mOut;
-};
+    return true;
+}
 
 bool isHidden(const QByteArray& path)
 {
@@ -89,9 +77,52 @@ bool isHidden(const QByteArray& path)
     return path.size() > slash + 1 && path.at(slash + 1) == '.';
 }
 
+} // namespace
+
+struct StagedCopy::Private
+{
+    ~Private() { discardTemporary(); }
+
+    bool fail(CopyFileError code, int error, const QString& text = {})
+    {
+        failure = failureOf(code, error, text);
+        discardTemporary();
+        return false;
+    }
+    bool failWrite(int error)
+    {
+        const bool full = error == ENOSPC || error == EFBIG || error == EDQUOT;
+        return fail(full ? CopyFileError::DiskFull : CopyFileError::Other, error);
+    }
+    bool checkDestination();
+    bool createTemporary();
+    bool copyData(int in, qint64 total, const CopyFileProgress& progress,
+                  const std::atomic<int>* cancel);
+    bool verify(const std::atomic<int>* cancel);
+    bool moveIntoPlace();
+    void discardTemporary()
+    {
+        if (!temporary.isEmpty())
+            ::unlink(temporary.constData());
+        temporary.clear();
+        if (out.fd >= 0)
+            ::close(out.fd);
+        out.fd = -1;
+    }
+
+    QByteArray destination;
+    bool failIfExists = true;
+    bool verifying = true;
+    QByteArray temporary; // empty unless a staged copy waits for its commit
+    Fd out;
+    qint64 size = 0;
+    XXH64_hash_t hash = 0;
+    CopyFileFailure failure;
+};
+
 // The system does not stop root from replacing a file without write permission, so the
 // owner-write bit is checked here, before any data are copied and again before the rename.
-bool Copy::checkDestination(const QByteArray& destination, bool failIfExists)
+bool StagedCopy::Private::checkDestination()
 {
     struct stat st;
     if (::lstat(destination.constData(), &st) != 0)
@@ -107,7 +138,7 @@ bool Copy::checkDestination(const QByteArray& destination, bool failIfExists)
     return true;
 }
 
-bool Copy::createTemporary(const QByteArray& destination)
+bool StagedCopy::Private::createTemporary()
 {
     const qsizetype slash = destination.lastIndexOf('/');
     const QByteArray folder = destination.left(slash + 1);
@@ -117,12 +148,12 @@ bool Copy::createTemporary(const QByteArray& destination)
                                QByteArray::number(QRandomGenerator::global()->generate(), 36) +
                                ".part";
         // O_NOATIME: reading the copy back must not touch its times; allowed as its owner.
-        mOut.fd =
+        out.fd =
             ::open(candidate.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOATIME, 0600);
-        if (mOut.fd < 0 && errno == EPERM)
-            mOut.fd = ::open(candidate.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (mOut.fd >= 0) {
-            mTemporary = candidate;
+        if (out.fd < 0 && errno == EPERM)
+            out.fd = ::open(candidate.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (out.fd >= 0) {
+            temporary = candidate;
             return true;
         }
         if (errno != EEXIST)
@@ -134,18 +165,20 @@ bool Copy::createTemporary(const QByteArray& destination)
                 error);
 }
 
-bool Copy::copyData(int in, qint64 total, XXH64_hash_t* hash)
+bool StagedCopy::Private::copyData(int in, qint64 total, const CopyFileProgress& progress,
+                                   const std::atomic<int>* cancel)
 {
+    std::vector<char> buffer(kBlockSize);
     HashState state;
     qint64 copied = 0;
-    if (mProgress)
-        mProgress(0, total);
+    if (progress)
+        progress(0, total);
     for (;;) {
-        if (cancelled())
-            return fail(CopyFileError::Cancelled, 0, QStringLiteral("The copy was cancelled."));
+        if (cancelled(cancel))
+            return fail(CopyFileError::Cancelled, 0, cancelledText());
         ssize_t got;
         do
-            got = ::read(in, mBuffer.data(), mBuffer.size());
+            got = ::read(in, buffer.data(), buffer.size());
         while (got < 0 && errno == EINTR);
         if (got < 0)
             return fail(CopyFileError::SourceUnreadable, errno);
@@ -155,10 +188,10 @@ bool Copy::copyData(int in, qint64 total, XXH64_hash_t* hash)
         ::posix_fadvise(in, copied + got, kReadAhead, POSIX_FADV_WILLNEED);
         if (copied + got > total)
             break;
-        if (mOptions.verify)
-            XXH3_64bits_update(state.state, mBuffer.data(), size_t(got));
+        if (verifying)
+            XXH3_64bits_update(state.state, buffer.data(), size_t(got));
         for (ssize_t done = 0; done < got;) {
-            const ssize_t put = ::write(mOut.fd, mBuffer.data() + done, size_t(got - done));
+            const ssize_t put = ::write(out.fd, buffer.data() + done, size_t(got - done));
             if (put < 0 && errno == EINTR)
                 continue;
             if (put < 0)
@@ -166,48 +199,49 @@ bool Copy::copyData(int in, qint64 total, XXH64_hash_t* hash)
             done += put;
         }
         // Start the block's writeback now, so the flush at the end finds little left to do.
-        ::sync_file_range(mOut.fd, copied, got, SYNC_FILE_RANGE_WRITE);
+        ::sync_file_range(out.fd, copied, got, SYNC_FILE_RANGE_WRITE);
         copied += got;
-        if (mProgress)
-            mProgress(copied, total);
+        if (progress)
+            progress(copied, total);
     }
     if (copied != total)
         return fail(CopyFileError::SourceUnreadable, 0,
                     QStringLiteral("The source file changed while it was copied."));
-    *hash = XXH3_64bits_digest(state.state);
+    hash = XXH3_64bits_digest(state.state);
     return true;
 }
 
-bool Copy::verify(qint64 total, XXH64_hash_t expected)
+bool StagedCopy::Private::verify(const std::atomic<int>* cancel)
 {
     // Clean pages only are dropped, so this comes after the flush: the read-back is the disk's.
-    ::posix_fadvise(mOut.fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::posix_fadvise(out.fd, 0, 0, POSIX_FADV_DONTNEED);
+    std::vector<char> buffer(kBlockSize);
     HashState state;
     qint64 offset = 0;
     for (;;) {
-        if (cancelled())
-            return fail(CopyFileError::Cancelled, 0, QStringLiteral("The copy was cancelled."));
-        const ssize_t got = ::pread(mOut.fd, mBuffer.data(), mBuffer.size(), offset);
+        if (cancelled(cancel))
+            return fail(CopyFileError::Cancelled, 0, cancelledText());
+        const ssize_t got = ::pread(out.fd, buffer.data(), buffer.size(), offset);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
             return fail(CopyFileError::Other, errno);
         if (got == 0)
             break;
-        XXH3_64bits_update(state.state, mBuffer.data(), size_t(got));
+        XXH3_64bits_update(state.state, buffer.data(), size_t(got));
         offset += got;
     }
-    if (offset != total || XXH3_64bits_digest(state.state) != expected)
+    if (offset != size || XXH3_64bits_digest(state.state) != hash)
         return fail(CopyFileError::VerifyMismatch, 0,
                     QStringLiteral("The copy does not match the original."));
     return true;
 }
 
-bool Copy::moveIntoPlace(const QByteArray& destination, bool failIfExists)
+bool StagedCopy::Private::moveIntoPlace()
 {
-    if (!checkDestination(destination, failIfExists))
+    if (!checkDestination())
         return false;
-    const char* from = mTemporary.constData();
+    const char* from = temporary.constData();
     const char* to = destination.constData();
     if (!failIfExists) {
         if (::rename(from, to) != 0)
@@ -224,60 +258,96 @@ bool Copy::moveIntoPlace(const QByteArray& destination, bool failIfExists)
             return fail(errno == EEXIST ? CopyFileError::Exists : CopyFileError::Other, errno);
         ::unlink(from);
     }
-    mTemporary.clear();
-    const qsizetype slash = destination.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArray(".") : destination.left(slash + 1);
-    Fd dir{::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    // The file is whole under its name either way; only the rename's durability is at stake.
-    if (dir.fd >= 0 && ::fsync(dir.fd) != 0 && errno != EINVAL)
-        return fail(CopyFileError::Other, errno);
+    temporary.clear();
     return true;
 }
 
-bool Copy::run(const QString& source, const QString& destination, bool failIfExists)
+StagedCopy::StagedCopy() : d(std::make_unique<Private>()) {}
+StagedCopy::~StagedCopy() = default;
+StagedCopy::StagedCopy(StagedCopy&& other) noexcept = default;
+StagedCopy& StagedCopy::operator=(StagedCopy&& other) noexcept = default;
+
+bool StagedCopy::stage(const QString& source, const QString& destination, bool failIfExists,
+                       const CopyFileProgress& progress, const std::atomic<int>* cancel,
+                       const CopyFileOptions& options)
 {
+    if (!d)
+        d = std::make_unique<Private>();
+    d->discardTemporary();
+    d->failure = {};
+    d->destination = QFile::encodeName(destination);
+    d->failIfExists = failIfExists;
+    d->verifying = options.verify;
     const QByteArray sourcePath = QFile::encodeName(source);
-    const QByteArray destinationPath = QFile::encodeName(destination);
-    if (sourcePath.isEmpty() || destinationPath.isEmpty() || destinationPath.endsWith('/'))
-        return fail(CopyFileError::Other, EINVAL);
+    if (sourcePath.isEmpty() || d->destination.isEmpty() || d->destination.endsWith('/'))
+        return d->fail(CopyFileError::Other, EINVAL);
 
     Fd in{::open(sourcePath.constData(), O_RDONLY | O_CLOEXEC)};
     if (in.fd < 0)
-        return fail(errno == ENOENT || errno == ENOTDIR ? CopyFileError::SourceMissing
-                                                        : CopyFileError::SourceUnreadable,
-                    errno);
+        return d->fail(errno == ENOENT || errno == ENOTDIR ? CopyFileError::SourceMissing
+                                                           : CopyFileError::SourceUnreadable,
+                       errno);
     struct stat st;
     if (::fstat(in.fd, &st) != 0)
-        return fail(CopyFileError::SourceUnreadable, errno);
+        return d->fail(CopyFileError::SourceUnreadable, errno);
     if (!S_ISREG(st.st_mode))
-        return fail(CopyFileError::SourceUnreadable, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        return d->fail(CopyFileError::SourceUnreadable, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    if (!checkDestination(destinationPath, failIfExists) || !createTemporary(destinationPath))
+    if (!d->checkDestination() || !d->createTemporary())
         return false;
-    XXH64_hash_t hash = 0;
-    if (!copyData(in.fd, st.st_size, &hash))
+    d->size = st.st_size;
+    if (!d->copyData(in.fd, st.st_size, progress, cancel))
         return false;
-    if (mOptions.beforeFlush)
-        mOptions.beforeFlush(mOut.fd);
+    if (options.beforeFlush)
+        options.beforeFlush(d->out.fd);
 
     // The user's copy must stay editable and deletable: owner write on top of the source's mode.
-    if (::fchmod(mOut.fd, (st.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID)) | S_IWUSR) != 0 &&
+    if (::fchmod(d->out.fd, (st.st_mode & 07777 & ~mode_t(S_ISUID | S_ISGID)) | S_IWUSR) != 0 &&
         errno != EPERM && errno != EOPNOTSUPP)
-        return fail(CopyFileError::Other, errno);
+        return d->fail(CopyFileError::Other, errno);
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    if (::futimens(mOut.fd, times) != 0)
-        return fail(CopyFileError::Other, errno);
-    if (::fsync(mOut.fd) != 0)
-        return failWrite(errno);
-    if (mOptions.verify && !verify(st.st_size, hash))
-        return false;
-    if (cancelled())
-        return fail(CopyFileError::Cancelled, 0, QStringLiteral("The copy was cancelled."));
-    return moveIntoPlace(destinationPath, failIfExists);
+    if (::futimens(d->out.fd, times) != 0)
+        return d->fail(CopyFileError::Other, errno);
+    return true;
 }
 
-} // namespace
+bool StagedCopy::commit(const std::atomic<int>* cancel)
+{
+    if (!d || d->temporary.isEmpty()) {
+        if (d)
+            d->failure = failureOf(CopyFileError::Other, EINVAL);
+        return false;
+    }
+    d->failure = {};
+    if (::fsync(d->out.fd) != 0)
+        return d->failWrite(errno);
+    if (d->verifying && !d->verify(cancel))
+        return false;
+    if (cancelled(cancel))
+        return d->fail(CopyFileError::Cancelled, 0, cancelledText());
+    if (!d->moveIntoPlace())
+        return false;
+    d->discardTemporary();
+    return true;
+}
+
+void StagedCopy::discard()
+{
+    if (d)
+        d->discardTemporary();
+}
+
+const CopyFileFailure& StagedCopy::failure() const
+{
+    static const CopyFileFailure none;
+    return d ? d->failure : none;
+}
+
+bool flushFolder(const QString& folder, CopyFileFailure* failure)
+{
+    return flushFolderPath(QFile::encodeName(folder), failure);
+}
 
 bool CopyFileReadOnlySafe(const QString& source, const QString& destination, bool failIfExists,
                           const CopyFileProgress& progress, const std::atomic<int>* cancel,
@@ -291,9 +361,14 @@ bool CopyFileReadOnlySafe(const QString& source, const QString& destination, boo
                           const CopyFileProgress& progress, const std::atomic<int>* cancel,
                           const CopyFileOptions& options, CopyFileFailure* failure)
 {
-    Copy copy(progress, cancel, options);
-    const bool ok = copy.run(source, destination, failIfExists);
+    StagedCopy copy;
+    CopyFileFailure result;
+    if (!copy.stage(source, destination, failIfExists, progress, cancel, options) ||
+        !copy.commit(cancel))
+        result = copy.failure();
+    else
+        flushFolderPath(folderOf(QFile::encodeName(destination)), &result);
     if (failure)
-        *failure = ok ? CopyFileFailure{} : copy.failure;
-    return ok;
+        *failure = result;
+    return result.code == CopyFileError::None;
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 enum class CopyFileError
 {
@@ -49,3 +50,36 @@ bool CopyFileReadOnlySafe(const QString& source, const QString& destination, boo
 bool CopyFileReadOnlySafe(const QString& source, const QString& destination, bool failIfExists,
                           const CopyFileProgress& progress, const std::atomic<int>* cancel,
                           const CopyFileOptions& options, CopyFileFailure* failure = nullptr);
+
+// The same copy in two steps, so that a caller can flush one file while it copies the next:
+// stage() writes the whole temporary file beside the destination and takes the checksum while
+// it reads the source; commit() flushes it, reads it back and gives it its name. The name is
+// durable once flushFolder() has run on the destination's folder, which may cover several
+// commits. Discarding it before its commit, or destroying it, removes the temporary file.
+// Each step may run on its own thread, one after the other.
+class StagedCopy
+{
+public:
+    StagedCopy();
+    ~StagedCopy();
+    StagedCopy(StagedCopy&& other) noexcept;
+    StagedCopy& operator=(StagedCopy&& other) noexcept;
+
+    bool stage(const QString& source, const QString& destination, bool failIfExists,
+               const CopyFileProgress& progress, const std::atomic<int>* cancel,
+               const CopyFileOptions& options = {});
+    // The destination is checked again first: fail-if-exists and the read-only rule hold for
+    // whatever is there by now. cancel is polled while reading back, and before the rename.
+    bool commit(const std::atomic<int>* cancel);
+    void discard();
+
+    // Why the last step failed.
+    const CopyFileFailure& failure() const;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Flushes a folder, so that the names given to files in it survive a power cut.
+bool flushFolder(const QString& folder, CopyFileFailure* failure = nullptr);

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class TCopyFilesThread : public WorkerThread
 {
 public:
@@ -25,26 +27,41 @@ public:
     // failed, with the system's text for the window to show.
     const CopyFileFailure& copyFailure() const { return mFailure; }
 
+    // Before start(): how each file is copied (verified unless told otherwise).
+    void setCopyOptions(const CopyFileOptions& options) { mOptions = options; }
+
 protected:
     void execute() override;
+    void wakeUp() override;
 
 private:
+    class Committer;
+    struct Staged;
     enum class Outcome
     {
-        Copied,
+        Done,
         Skipped,
         Cancelled
     };
 
-    Outcome copyOne(int index);
+    Outcome stageOne(int index);
+    Outcome reportCommitted(size_t whileAtLeast);
+    Outcome settle(int index, bool replace, const CopyFileFailure& failure);
+    void reportDone(int index, bool existed);
     void announce(quint32 event, const QString& path);
     bool tryCopy(const QString& source, const QString& destination, bool failIfExists);
     // The window's answer; a question the window never answered (stopped) counts as skip.
     qintptr ask(int message, int index);
+    bool stopping() { return isTerminated() || cancelFlag().load() != 0; }
+    QString sourcePath(int index) const;
+    QString destinationPath(int index) const;
 
     const QString mSourceFolder;
     const QString mDestinationFolder;
     const QStringList mFileNames;
+    CopyFileOptions mOptions;
     CopyFileFailure mFailure;
     bool mReplaceAll = false;
+    // Made with the object, so that wakeUp() from the stopping thread always finds it.
+    const std::unique_ptr<Committer> mCommitter;
 };

@@ -10,10 +10,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -32,6 +34,36 @@ QStringList words(const char* text)
 QByteArray contentOf(const QString& name, const char* kind)
 {
     return QByteArray(kind) + ' ' + name.toUtf8();
+}
+
+// A file is flushed while the next one is copied, so a file's D may come after the next
+// file's S. Everything but the S entries keeps its order; this puts each D back right after
+// the last entry of its own file, which gives the order of a copy done file after file.
+QString oneAfterAnother(const QStringList& log)
+{
+    QStringList serial;
+    for (const QString& entry : log) {
+        if (!entry.startsWith(QLatin1String("D:"))) {
+            serial << entry;
+            continue;
+        }
+        const QString name = entry.mid(2);
+        qsizetype at = serial.size();
+        while (at > 0 && serial.at(at - 1).section(QLatin1Char(':'), 1) != name)
+            --at;
+        serial.insert(at, entry);
+    }
+    return serial.join(QLatin1Char(' '));
+}
+
+QString withoutStarts(const QStringList& log)
+{
+    QStringList rest;
+    for (const QString& entry : log) {
+        if (!entry.startsWith(QLatin1String("S:")))
+            rest << entry;
+    }
+    return rest.join(QLatin1Char(' '));
 }
 
 class CopyFilesThreadTest : public ::testing::Test
@@ -73,6 +105,7 @@ protected:
         mThread = std::make_unique<TCopyFilesThread>(
             [this](const WindowMessage& message) { return handle(message); }, mSource, mDestination,
             names);
+        mThread->setCopyOptions(mOptions);
         ASSERT_TRUE(mThread->start());
     }
 
@@ -120,6 +153,23 @@ protected:
         return 0;
     }
 
+    // The window is closed while a question is open (a nested event loop): the answer the
+    // dialog gives afterwards must count for nothing.
+    void stopInsideTheQuestion()
+    {
+        bool stopped = false;
+        QTimer::singleShot(0, [&] {
+            mThread->stop();
+            stopped = true;
+        });
+        EXPECT_TRUE(pumpUntil([&] { return stopped; }));
+    }
+
+    QStringList entries() const
+    {
+        return QDir(mDestination).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
+
     static qintptr next(std::deque<qintptr>& answers)
     {
         if (answers.empty()) {
@@ -142,6 +192,7 @@ protected:
     QString mSource;
     QString mDestination;
     std::unique_ptr<TCopyFilesThread> mThread;
+    CopyFileOptions mOptions;
     std::function<void(const WindowMessage&)> onMessage;
     QStringList mLog;
     std::vector<Progress> mProgress;
@@ -192,7 +243,8 @@ TEST_P(CopyRunTest, TellsAsksAndLeavesTheExpectedFiles)
     start(words(c.listed));
     ASSERT_TRUE(waitForEnd());
 
-    EXPECT_EQ(mLog.join(QLatin1Char(' ')), QString::fromUtf8(c.log));
+    EXPECT_EQ(oneAfterAnother(mLog), QString::fromUtf8(c.log));
+    EXPECT_EQ(withoutStarts(mLog), withoutStarts(words(c.log)));
     EXPECT_TRUE(mExistsAnswers.empty() && mErrorAnswers.empty()) << "answers left over";
     QStringList expectedFiles;
     for (const QString& entry : words(c.result)) {
@@ -342,7 +394,7 @@ TEST_F(CopyFilesThreadTest, ProgressRunsFromZeroToEachFilesSize)
     writeFile(sourcePath(QStringLiteral("small.jpg")), QByteArray(10, 'y'));
     start(words("big.jpg small.jpg"));
     ASSERT_TRUE(waitForEnd());
-    ASSERT_EQ(mLog.join(QLatin1Char(' ')),
+    ASSERT_EQ(oneAfterAnother(mLog),
               QStringLiteral("S:big.jpg D:big.jpg S:small.jpg D:small.jpg F"));
 
     const qint64 sizes[] = {bigSize, 10};
@@ -417,6 +469,134 @@ TEST_F(CopyFilesThreadTest, StopWhileAQuestionIsOpenReleasesTheWorker)
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), contentOf(QStringLiteral("a.jpg"), "old"));
     EXPECT_FALSE(QFile::exists(destinationPath(QStringLiteral("b.jpg"))));
+}
+
+// A copy that reads back wrong is found while the next files are already on their way: the
+// question still names that file, and no later file gets its name before the answer.
+struct VerifyFaultCase
+{
+    const char* name;
+    qintptr answer;  // kStopInside: the window is closed while the question is open
+    const char* log; // without the S entries, whose place depends on the timing
+    const char* copied;
+};
+
+constexpr qintptr kStopInside = -1;
+
+void PrintTo(const VerifyFaultCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class VerifyFaultTest : public CopyFilesThreadTest,
+                        public ::testing::WithParamInterface<VerifyFaultCase>
+{};
+
+TEST_P(VerifyFaultTest, AsksAboutThatFileBeforeAnyLaterFileIsNamed)
+{
+    const VerifyFaultCase& c = GetParam();
+    const QStringList names = words("a.jpg b.jpg c.jpg d.jpg");
+    const auto content = [](const QString& name) {
+        return contentOf(name, "new").leftJustified(3 * 1024 * 1024 / 2, '.');
+    };
+    for (const QString& name : names)
+        writeFile(sourcePath(name), content(name));
+    // The first file written is damaged after its checksum was taken; a retry is not.
+    int written = 0;
+    mOptions.beforeFlush = [&written](int fd) {
+        if (written++ > 0)
+            return;
+        char byte = 0;
+        ASSERT_EQ(::pread(fd, &byte, 1, 1000), 1);
+        byte = char(byte ^ 0x20);
+        ASSERT_EQ(::pwrite(fd, &byte, 1, 1000), 1);
+    };
+    QStringList namedWhenAsked;
+    onMessage = [&](const WindowMessage& message) {
+        if (message.id != WM_COPYERROR)
+            return;
+        namedWhenAsked = QDir(mDestination).entryList(QDir::Files);
+        if (c.answer == kStopInside)
+            stopInsideTheQuestion();
+    };
+    mErrorAnswers = {c.answer == kStopInside ? kCopyRetry : c.answer};
+    start(names);
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_EQ(withoutStarts(mLog), QString::fromUtf8(c.log));
+    ASSERT_EQ(mFailures.size(), 1u);
+    EXPECT_EQ(mFailures[0].code, CopyFileError::VerifyMismatch);
+    EXPECT_FALSE(mFailures[0].text.isEmpty());
+    EXPECT_EQ(namedWhenAsked, QStringList());
+    // Only whole copies, no temporary file of a copy that was still waiting for its flush.
+    EXPECT_EQ(entries(), words(c.copied));
+    for (const QString& name : entries()) {
+        QFile file(destinationPath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), content(name)) << qPrintable(name);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, VerifyFaultTest,
+    ::testing::Values(VerifyFaultCase{"Retry", kCopyRetry,
+                                      "E:a.jpg D:a.jpg D:b.jpg D:c.jpg D:d.jpg F",
+                                      "a.jpg b.jpg c.jpg d.jpg"},
+                      VerifyFaultCase{"Skip", kCopySkip, "E:a.jpg D:b.jpg D:c.jpg D:d.jpg F",
+                                      "b.jpg c.jpg d.jpg"},
+                      VerifyFaultCase{"Cancel", kCopyCancel, "E:a.jpg C", ""},
+                      VerifyFaultCase{"WindowClosed", kStopInside, "E:a.jpg", ""}),
+    [](const ::testing::TestParamInfo<VerifyFaultCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(CopyFilesThreadTest, EachFileIsReportedInItsTurnOnceItIsWholeUnderItsName)
+{
+    QStringList names;
+    for (int i = 0; i < 12; ++i)
+        names << QStringLiteral("IMG_%1.JPG").arg(i);
+    const QByteArray content(3 * 1024 * 1024 / 2, 'p');
+    for (const QString& name : names)
+        writeFile(sourcePath(name), content);
+    QStringList incomplete;
+    onMessage = [&](const WindowMessage& message) {
+        if (message.id == WM_COPYDONE &&
+            QFileInfo(destinationPath(message.text)).size() != content.size())
+            incomplete << message.text;
+    };
+    start(names);
+    ASSERT_TRUE(waitForEnd());
+
+    QStringList done;
+    for (const QString& name : names)
+        done << QStringLiteral("D:") + name;
+    EXPECT_EQ(withoutStarts(mLog), done.join(QLatin1Char(' ')) + QStringLiteral(" F"));
+    EXPECT_EQ(incomplete, QStringList());
+    EXPECT_EQ(entries().size(), names.size());
+}
+
+TEST_F(CopyFilesThreadTest, StopWithFilesWaitingForTheirFlushLeavesOnlyWholeCopies)
+{
+    const QStringList names = words("a.jpg b.jpg c.jpg d.jpg");
+    const QByteArray content(2 * 1024 * 1024, 'q');
+    for (const QString& name : names)
+        writeFile(sourcePath(name), content);
+    // The window's Cancel as the third file starts: the first two are somewhere between
+    // copied and named.
+    onMessage = [this](const WindowMessage& message) {
+        if (message.id == WM_COPYSTART && message.wParam == 2)
+            mThread->stop();
+    };
+    start(names);
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_FALSE(mLog.contains(QStringLiteral("F")));
+    const QStringList left = entries();
+    for (const QString& name : left) {
+        EXPECT_TRUE(name == QLatin1String("a.jpg") || name == QLatin1String("b.jpg"))
+            << qPrintable(name);
+        EXPECT_EQ(QFileInfo(destinationPath(name)).size(), content.size()) << qPrintable(name);
+    }
 }
 
 // The main window's grid learns of each copied file from the shell's notifications.
