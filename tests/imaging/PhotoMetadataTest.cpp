@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <exiv2/exiv2.hpp>
+#include <thread>
+#include <vector>
 
 using namespace imaging;
 
@@ -186,4 +188,21 @@ TEST_F(PhotoMetadata, TruncatedExifBlockNeverCrashes)
     QByteArray bytes = saved;
     carryMetadataForSave(damaged, bytes, nullptr);
     EXPECT_EQ(decode(bytes).width(), 64);
+}
+
+// The edit windows save on their own workers; Exiv2's XMP toolkit is shared between them.
+TEST_F(PhotoMetadata, SavesOnSeveralThreadsAgree)
+{
+    const QString source = writeCameraPhoto();
+    const QByteArray plain = testsupport::jpegBytes(200, 300);
+    std::vector<QByteArray> results(4, plain);
+    std::vector<std::thread> threads;
+    for (QByteArray& bytes : results)
+        threads.emplace_back(
+            [&source, &bytes] { EXPECT_TRUE(carryMetadataForSave(source, bytes, nullptr)); });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_NE(results.front(), plain);
+    for (const QByteArray& bytes : results)
+        EXPECT_EQ(bytes, results.front());
 }
