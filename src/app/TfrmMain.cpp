@@ -17,11 +17,13 @@
 #include "TfrmWIA.h"
 #include "ThumbnailCache.h"
 #include "ViewerPlacement.h"
+#include "WaitCursor.h"
 #include "WidgetColors.h"
 #include "uLanguage.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -455,7 +457,7 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
 
     connect(btnSelectAll, &QToolButton::clicked, this, &TfrmMain::btnSelectAllClick);
     connect(btnDeselectAll, &QToolButton::clicked, this, &TfrmMain::btnDeselectAllClick);
-    connectCommand(btnGetPhotos, cptGetPhotos, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnGetPhotos, cptGetPhotos, &TfrmMain::btnGetPhotosClick);
     connectCommand(btnTWAIN, cptTWAIN, &TfrmMain::commandNotYetAvailable);
 
     layout->addWidget(Panel2);
@@ -677,7 +679,7 @@ const LongLivedWindows& TfrmMain::createLongLivedWindows()
 {
     mWindows.frmPics = new TfrmPics(this);
     mWindows.frmPics->hide();
-    mWindows.frmGetPhotos = new TfrmGetPhotos(this);
+    mWindows.frmGetPhotos = new TfrmGetPhotos(this, mWindows.frmPics);
     mWindows.frmPrint = new TfrmPrint(this);
     mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
     mWindows.frmUpload = new TfrmUpload(this);
@@ -704,6 +706,49 @@ bool TfrmMain::AppMessage(QObject*, QEvent* event)
 void TfrmMain::handleDriveRequest(const QString& drivePath, bool fromSecondCopy)
 {
     emit driveRequestTaken(drivePath, fromSecondCopy);
+    TfrmGetPhotos* wizard = mWindows.frmGetPhotos;
+    if (!wizard || wizard->isVisible())
+        return;
+    {
+        WaitCursor wait;
+        TVelkoDirectoryTreeview* source = wizard->sourceTree();
+        QTreeWidgetItem* root = source->ShowDrive(QFile::encodeName(drivePath));
+        if (!root)
+            root = source->ShowRoot(TVelkoDirectoryTreeview::RootDesktop);
+        if (!root)
+            return;
+        root->setExpanded(true);
+        if (fromSecondCopy) {
+            TVelkoDirectoryTreeview* destination = wizard->destinationTree();
+            VelkoDirectoryTreeview1->CopySelectionTo(*destination);
+            if (QTreeWidgetItem* selected = destination->selectedNode())
+                selected->setExpanded(true);
+        }
+        wizard->setDriveMode(true);
+        wizard->setActivePageIndex(0);
+    }
+    wizard->exec();
+}
+
+void TfrmMain::btnGetPhotosClick()
+{
+    TfrmGetPhotos* wizard = mWindows.frmGetPhotos;
+    if (!wizard)
+        return;
+    {
+        WaitCursor wait;
+        QTreeWidgetItem* root =
+            wizard->sourceTree()->ShowRoot(TVelkoDirectoryTreeview::RootDesktop);
+        if (!root)
+            return;
+        root->setExpanded(true);
+        VelkoDirectoryTreeview1->CopySelectionTo(*wizard->destinationTree());
+        if (!wizard->destinationTree()->RootNode())
+            return;
+        wizard->setActivePageIndex(0);
+        wizard->setDriveMode(false);
+    }
+    wizard->exec();
 }
 
 void TfrmMain::bringToFront()

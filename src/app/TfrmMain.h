@@ -59,7 +59,8 @@ public:
     static QString captionFor(const QString& title, const QString& version);
 
 signals:
-    // A drive request reached the main window while no modal window was open.
+    // A drive request reached the main window while no modal window was open; the wizard
+    // opens right after.
     void driveRequestTaken(const QString& drivePath, bool fromSecondCopy);
 
 protected:
@@ -107,7 +108,9 @@ private:
     // The full paths of the grid's selected photos, in grid order.
     QStringList selectedPhotoPaths() const;
     void showNoPhotosSelected();
+    // Opens the Get Photos wizard in drive mode on the volume that holds the path.
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
+    void btnGetPhotosClick();
 
     LongLivedWindows mWindows;
 

@@ -6,6 +6,7 @@
 #include "LinkLabel.h"
 #include "ProgramVersion.h"
 #include "ScreenSaverInhibitor.h"
+#include "ShellNamespace.h"
 #include "ShellTestNamespace.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
@@ -57,6 +58,8 @@ private slots:
     void sizeLimitsAndCaption();
     void longLivedWindowsInStartUpOrder();
     void driveRequestIsDroppedWhileAModalWindowIsOpen();
+    void driveRequestOpensGetPhotosOnTheCard();
+    void getPhotosOpensOnTheDesktopWithTheMainFolder();
     void f1IsHandledByTheHook();
     void treeStartsAtMyDocumentsAndFeedsTheGrid();
     void closingIsRefusedWhileEditing();
@@ -267,6 +270,77 @@ void MainWindowTest::driveRequestIsDroppedWhileAModalWindowIsOpen()
     QCoreApplication::processEvents();
     QCOMPARE(taken.count(), 1);
     qApp->removeEventFilter(&hook);
+}
+
+void MainWindowTest::driveRequestOpensGetPhotosOnTheCard()
+{
+    mNamespace->makeFolder("media/CARD/DCIM");
+    mNamespace->writeMountTable(
+        ShellTestNamespace::baseMounts() +
+        ShellTestNamespace::mountLine(20, mNamespace->media() + "/CARD", "vfat", "/dev/sdb1"));
+    mNamespace->apply();
+    TfrmMain window;
+    TfrmGetPhotos* wizard = window.createLongLivedWindows().frmGetPhotos;
+    AppMessageFilter hook(
+        [&window](QObject* target, QEvent* event) { return window.AppMessage(target, event); });
+    qApp->installEventFilter(&hook);
+    QSignalSpy taken(&window, &TfrmMain::driveRequestTaken);
+
+    // The main window shows Pictures; a second copy's request takes it as the destination.
+    TVelkoDirectoryTreeview* tree = window.directoryTree();
+    QTreeWidgetItem* myDocuments = tree->currentItem();
+    for (int i = 0; i < myDocuments->childCount(); ++i)
+        if (myDocuments->child(i)->text(0) == QLatin1String("Pictures"))
+            tree->setCurrentItem(myDocuments->child(i));
+    QString sourceRoot;
+    QByteArray destination;
+    bool driveMode = false;
+    // Looks at the wizard from inside its modal loop.
+    QTimer inspector;
+    QObject::connect(&inspector, &QTimer::timeout, [&] {
+        if (QApplication::activeModalWidget() != wizard || !sourceRoot.isEmpty())
+            return;
+        sourceRoot = wizard->sourceTree()->RootNode()->text(0);
+        destination = ShellNamespace::instance()
+                          .pathOf(*wizard->destinationTree()->SelectedFolderId())
+                          .value_or(QByteArray());
+        driveMode = wizard->driveMode();
+        // A request while the wizard is open is dropped.
+        QCoreApplication::postEvent(qApp, new DriveRequestEvent(QStringLiteral("/"), false));
+        QTimer::singleShot(50, wizard, &QDialog::reject);
+    });
+    inspector.start(10);
+    QCoreApplication::postEvent(
+        qApp, new DriveRequestEvent(QFile::decodeName(mNamespace->media() + "/CARD/DCIM"), true));
+    QTRY_COMPARE(taken.count(), 1);
+    QTRY_VERIFY(!wizard->isVisible());
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&hook);
+    QCOMPARE(taken.count(), 1);
+    QCOMPARE(sourceRoot, QStringLiteral("CARD"));
+    QCOMPARE(destination, mNamespace->home() + "/Pictures");
+    QVERIFY(driveMode);
+}
+
+void MainWindowTest::getPhotosOpensOnTheDesktopWithTheMainFolder()
+{
+    TfrmMain window;
+    TfrmGetPhotos* wizard = window.createLongLivedWindows().frmGetPhotos;
+    QByteArray destination;
+    bool shown = false;
+    QTimer::singleShot(0, [&] {
+        shown = QApplication::activeModalWidget() == wizard;
+        destination = ShellNamespace::instance()
+                          .pathOf(*wizard->destinationTree()->SelectedFolderId())
+                          .value_or(QByteArray());
+        QVERIFY(!wizard->driveMode());
+        QCOMPARE(wizard->ActivePageIndex(), 0);
+        QCOMPARE(wizard->sourceTree()->RootNode()->text(0), QStringLiteral("Desktop"));
+        wizard->reject();
+    });
+    child<QToolButton>(window, "btnGetPhotos")->click();
+    QVERIFY(shown);
+    QCOMPARE(destination, mNamespace->home());
 }
 
 void MainWindowTest::f1IsHandledByTheHook()
