@@ -53,6 +53,7 @@ void TChangeBitmapThread::execute()
         }
         const EditAction request = mPending;
         const quint64 serial = mSerial;
+        mPending = EditAction();
         cancelFlag().store(0);
         mBusy = true;
         lock.unlock();
@@ -63,8 +64,11 @@ void TChangeBitmapThread::execute()
         }
         lock.lock();
         mBusy = false;
-        // A request that arrived meanwhile runs next; a cancelled one runs again.
-        if (mSerial == serial && cancelFlag().load() == 0 && !isTerminated())
-            mPending = EditAction();
     }
+}
+
+void TChangeBitmapThread::bitmapsReleased()
+{
+    const std::lock_guard lock(mMutex);
+    mBusy = false;
 }

@@ -25,7 +25,9 @@ public:
     // visible to the caller.
     bool isIdle() const;
 
-    // For the engine's processing, on the worker.
+    // For the engine's processing, on the worker: it is done with the bitmaps, which the
+    // window's thread may use from now on.
+    void bitmapsReleased();
     std::optional<qintptr> sendToWindow(int id, qintptr wParam = 0, qintptr lParam = 0)
     {
         return send(id, wParam, lParam);

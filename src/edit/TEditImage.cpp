@@ -310,8 +310,11 @@ void TEditImage::processRequest(const EditAction& request, quint64 serial)
         TChangeBitmapThread* thread;
         ~EndAnnouncement()
         {
-            if (thread)
-                thread->sendToWindow(WM_EDIT_ACTION_END);
+            if (!thread)
+                return;
+            // The window may save as soon as it hears of the end.
+            thread->bitmapsReleased();
+            thread->sendToWindow(WM_EDIT_ACTION_END);
         }
     };
     if (apply)

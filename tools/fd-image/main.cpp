@@ -2,12 +2,15 @@
 // library's calls by hand.
 #include "Bitmap.h"
 #include "ColorOps.h"
+#include "EditSteps.h"
 #include "FittedJpeg.h"
 #include "Geometry.h"
 #include "ImageFile.h"
 #include "ImagingResult.h"
+#include "TEditImage.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QHash>
 #include <QSaveFile>
 #include <QString>
@@ -252,6 +255,46 @@ int thumbCommand(const Invocation& call)
     return jpeg ? saveJpegBytes(*jpeg, call.arguments.at(1)) : loaderFailure(in);
 }
 
+// edit IN OUT STEP...: the picture goes through the edit engine in apply mode, step by step,
+// and is saved the way the edit window saves it.
+int editCommand(const QStringList& arguments)
+{
+    if (arguments.size() < 3)
+        throw UsageError{QStringLiteral("edit takes IN OUT STEP...")};
+    outputFormat(arguments.at(1));
+    QString error;
+    const std::optional<std::vector<edit::EditStep>> steps =
+        edit::parseEditSteps(arguments.mid(2), &error);
+    if (!steps)
+        throw UsageError{error};
+    Bitmap bitmap;
+    if (const int result = loadBitmap(arguments.at(0), bitmap); result != Success)
+        return result;
+    int ended = 0;
+    TEditImage engine(640, 480, EditMode::Apply, nullptr, {}, [&ended] { ++ended; });
+    if (!engine.Open(&bitmap, arguments.at(0)))
+        return NoMemory;
+    for (std::size_t i = 0; i < steps->size(); ++i) {
+        const int awaited = ended + 1;
+        edit::postEditStep(engine, steps->at(i));
+        while (ended < awaited)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (engine.lastResult() != Success) {
+            QTextStream(stderr) << "fd-image: step " << arguments.at(2 + qsizetype(i)) << " failed"
+                                << Qt::endl;
+            return engine.lastResult();
+        }
+        out() << arguments.at(2 + qsizetype(i)) << ": " << engine.FullWidth() << 'x'
+              << engine.FullHeight() << '\n';
+    }
+    if (!engine.Save(arguments.at(1), &error)) {
+        QTextStream(stderr) << "fd-image: " << error << Qt::endl;
+        return FileWriteFailed;
+    }
+    out() << "saved: " << arguments.at(1) << '\n';
+    return Success;
+}
+
 using FileCommand = int (*)(const Invocation&);
 using BitmapOp = int (*)(const Invocation&, Bitmap&);
 
@@ -297,6 +340,10 @@ const Command* findCommand(const QString& name)
 QString usageText()
 {
     QString text = QStringLiteral("usage: fd-image COMMAND ARGUMENTS\n");
+    text += QStringLiteral(
+        "  fd-image edit IN OUT STEP...   steps: rotate:DEGREES[:crop] flip:h|v crop:L,T,W,H\n"
+        "      resize:W,H colors:C,B,S,H,R,G,B (-1000..1000) auto:COLOR,CONTRAST,BRIGHTNESS\n"
+        "      (0/1) grey redeye:L,T,W,H\n");
     for (const Command& command : kCommands) {
         text += QStringLiteral("  fd-image %1 %2\n")
                     .arg(QLatin1String(command.name), QLatin1String(command.synopsis));
@@ -345,6 +392,8 @@ int runBitmapOp(const Invocation& call, BitmapOp op)
 
 int run(const QStringList& arguments)
 {
+    if (!arguments.isEmpty() && arguments.first() == QLatin1String("edit"))
+        return editCommand(arguments.mid(1));
     const Command* command = arguments.isEmpty() ? nullptr : findCommand(arguments.first());
     if (!command)
         throw UsageError{arguments.isEmpty()
@@ -358,6 +407,8 @@ int run(const QStringList& arguments)
 
 int main(int argc, char** argv)
 {
+    // The edit engine's worker reports through the event loop.
+    QCoreApplication application(argc, argv);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
