@@ -4,6 +4,7 @@
 #include "GradientPictures.h"
 #include "ImagingResult.h"
 #include "JpegCodec.h"
+#include "LosslessJpeg.h"
 #include "TestPictures.h"
 
 #include <QColorSpace>
@@ -131,6 +132,24 @@ TEST_F(PhotoMetadata, EditedPhotoKeepsWhatTheCameraWrote)
     EXPECT_NEAR(little.r, big.r, 6);
     EXPECT_NEAR(little.g, big.g, 6);
     EXPECT_NEAR(little.b, big.b, 6);
+}
+
+// A lossless turn copies the file's own blocks; carrying the metadata must replace them, not
+// add a second set.
+TEST_F(PhotoMetadata, TurnedFileGetsOneCopyOfEachBlock)
+{
+    const QString source = writeCameraPhoto();
+    QFile file(source);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::optional<QByteArray> saved = losslessTransform(file.readAll(), {LosslessStep::Rotate90});
+    ASSERT_TRUE(saved);
+    ASSERT_TRUE(carryMetadataForSave(source, *saved, nullptr));
+    EXPECT_EQ(saved->count(QByteArrayView("Exif\0\0", 6)), 1);
+    EXPECT_EQ(saved->count("ICC_PROFILE"), 1);
+    EXPECT_EQ(saved->count("http://ns.adobe.com/xap/1.0/"), 1);
+    EXPECT_EQ(readBack(*saved)->exifData()["Exif.Photo.PixelXDimension"].toLong(), 640);
+    // Shown upright 480 × 640, then turned: 640 × 480 again.
+    EXPECT_EQ(decode(*saved).width(), 640);
 }
 
 TEST_F(PhotoMetadata, NothingToKeepLeavesTheBytesAlone)
