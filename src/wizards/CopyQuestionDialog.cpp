@@ -36,11 +36,20 @@ int labelWidthIn(QSize client)
     return client.width() - kLabelLeft - kLabelRightMargin;
 }
 
-// A name without spaces does not wrap; its middle goes instead, so the label never clips it.
-QString quotedName(const QString& fileName, const QFont& font, int width)
+// The question with the quoted name. A name without spaces cannot wrap, so a long one loses its
+// middle: to fit beside the question where there is room, else on a line of its own.
+QString withQuotedName(const QString& question, const QString& fileName, const QFont& font,
+                       int width)
 {
-    const QString name = QFontMetrics(font).elidedText(fileName, Qt::ElideMiddle, width - 16);
-    return QStringLiteral(" '") + name + QStringLiteral("'.");
+    const QFontMetrics metrics(font);
+    const int quotes = metrics.horizontalAdvance(QStringLiteral(" ''.")) + 4;
+    int room = width - metrics.horizontalAdvance(question) - quotes;
+    if (metrics.horizontalAdvance(fileName) > room && room < width / 2)
+        room = width - quotes;
+    QString name = metrics.elidedText(fileName, Qt::ElideMiddle, room);
+    // Word joiners keep the line from breaking at the ellipsis.
+    name.replace(QChar(0x2026), QStringLiteral("\u2060\u2026\u2060"));
+    return question + QStringLiteral(" '") + name + QStringLiteral("'.");
 }
 
 QString failureReason(const CopyFileFailure& failure)
@@ -110,8 +119,8 @@ std::unique_ptr<CopyQuestionDialog> CopyQuestionDialog::copyError(const QString&
                                                                   const CopyFileFailure& failure,
                                                                   QWidget* parent)
 {
-    QString text = GetText(TextFailedToCopyFile) +
-                   quotedName(fileName, fontOf(parent), labelWidthIn(kErrorClientSize));
+    QString text = withQuotedName(GetText(TextFailedToCopyFile), fileName, fontOf(parent),
+                                  labelWidthIn(kErrorClientSize));
     const QString reason = failureReason(failure);
     if (!reason.isEmpty())
         text += QLatin1Char('\n') + reason;
@@ -126,8 +135,8 @@ std::unique_ptr<CopyQuestionDialog> CopyQuestionDialog::copyError(const QString&
 std::unique_ptr<CopyQuestionDialog> CopyQuestionDialog::replaceFile(const QString& fileName,
                                                                     QWidget* parent)
 {
-    const QString text = GetText(TextFileExists) +
-                         quotedName(fileName, fontOf(parent), labelWidthIn(kReplaceClientSize)) +
+    const QString text = withQuotedName(GetText(TextFileExists), fileName, fontOf(parent),
+                                        labelWidthIn(kReplaceClientSize)) +
                          QLatin1Char('\n') + GetText(TextReplaceQuestion);
     const QIcon icon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxQuestion);
     auto* dialog = new CopyQuestionDialog(parent, GetText(TextConfirmReplace), kReplaceClientSize,
