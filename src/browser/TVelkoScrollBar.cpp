@@ -77,6 +77,12 @@ void TVelkoScrollBar::resizeEvent(QResizeEvent*)
         layOut(GetPosition());
 }
 
+void TVelkoScrollBar::hideEvent(QHideEvent*)
+{
+    // A hidden bar gets no release of the button, so a held arrow would repeat for ever.
+    releaseArrows();
+}
+
 void TVelkoScrollBar::setColor(const QColor& color)
 {
     mColor = color;
@@ -144,15 +150,14 @@ void TVelkoScrollBar::paintArrow(QPainter& painter, int arrow) const
         painter.fillRect(button.adjusted(2, 2, -2, -2), mColor);
     }
 
-    // The triangle points away from the track. Its base lies on whole pixels; the slanted
-    // edges are smoothed, which keeps them clean at any pixel ratio.
+    // The triangle points away from the track. Its sides run at 45° through pixel corners
+    // and it is filled without smoothing, so that it comes out as whole rows of 1, 3, 5 …
+    // device pixels at any pixel ratio instead of a blur.
     const bool vertical = mOrientation == Qt::Vertical;
     const int across = vertical ? button.width() : button.height();
     const int alongSize = vertical ? button.height() : button.width();
-    const int half = std::max(2, (std::min(across, alongSize) - 2) / 4);
-    const int base = 2 * half + 1;
-    const int depth = half + 1;
-    const int baseStart = (vertical ? button.left() : button.top()) + (across - base) / 2;
+    const int depth = std::max(3, (std::min(across, alongSize) - 2) / 4 + 1);
+    const double middle = (vertical ? button.left() : button.top()) + (across - 1) / 2 + 0.5;
     const int tipSide = (vertical ? button.top() : button.left()) + (alongSize - depth) / 2;
     const bool towardStart = arrow == FirstArrow;
     const double tip = towardStart ? tipSide : tipSide + depth;
@@ -161,14 +166,11 @@ void TVelkoScrollBar::paintArrow(QPainter& painter, int arrow) const
         return vertical ? QPointF(acrossPos, alongPos) : QPointF(alongPos, acrossPos);
     };
     QPainterPath triangle;
-    triangle.moveTo(point(baseStart, baseLine));
-    triangle.lineTo(point(baseStart + base, baseLine));
-    triangle.lineTo(point(baseStart + base / 2.0, tip));
+    triangle.moveTo(point(middle - depth, baseLine));
+    triangle.lineTo(point(middle + depth, baseLine));
+    triangle.lineTo(point(middle, tip));
     triangle.closeSubpath();
-    painter.save();
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.fillPath(triangle, mTriangleColor);
-    painter.restore();
 }
 
 void TVelkoScrollBar::mousePressEvent(QMouseEvent* event)

@@ -200,6 +200,27 @@ TEST_F(ScrollBarWidgetTest, HeldArrowStopsAtTheEndOfTheContent)
     release(bar.get(), bar->barLayout().secondArrow.center());
 }
 
+TEST_F(ScrollBarWidgetTest, HiddenBarStopsItsHeldArrow)
+{
+    auto bar = previewBar();
+    bar->show();
+    press(bar.get(), bar->barLayout().secondArrow.center());
+    ASSERT_TRUE(bar->repeating());
+    bar->hide();
+    EXPECT_FALSE(bar->repeating());
+}
+
+TEST_F(ScrollBarWidgetTest, ResizedBarIsLaidOutAgainAndKeepsItsPosition)
+{
+    auto bar = previewBar();
+    bar->Setup(Qt::Vertical, 3000, false, true, 1200);
+    const int before = bar->GetPosition();
+    bar->resize(16, 600);
+    EXPECT_EQ(bar->track()->height(), 600 - 2 * (16 + 1));
+    EXPECT_EQ(bar->barLayout().secondArrow.bottom(), 600 - 2);
+    EXPECT_NEAR(bar->GetPosition(), before, 10);
+}
+
 // The repeat thread may be waiting in a send to the bar, or between two of them, when the
 // bar goes; it must neither touch the bar afterwards nor be left behind.
 TEST_F(ScrollBarWidgetTest, BarDestroyedWhileItsArrowRepeats)
