@@ -2,6 +2,8 @@
 
 #include "ImagingResult.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstring>
 #include <new>
@@ -10,7 +12,20 @@
 namespace imaging {
 namespace {
 std::atomic<std::int64_t> gPixelLimit{kDefaultPixelLimit};
+
+// Photo-sized buffers are asked to be backed by 2 MiB pages. A fresh 24 MP bitmap is
+// 18,000 small pages; faulting them in one by one costs more than most operations on it.
+// Only advice: where the system has no such pages nothing changes.
+void adviseLargePages(std::uint8_t* pixels, std::size_t bytes)
+{
+    constexpr std::uintptr_t kLargePage = std::uintptr_t(2) << 20;
+    const auto begin =
+        (reinterpret_cast<std::uintptr_t>(pixels) + kLargePage - 1) & ~(kLargePage - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(pixels) + bytes) & ~(kLargePage - 1);
+    if (end > begin)
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
+} // namespace
 
 std::int64_t pixelLimit()
 {
@@ -39,6 +54,7 @@ int Bitmap::allocate(int width, int height)
                                                std::uint8_t[std::size_t(width) * 3 * height]);
     if (!pixels)
         return NoMemory;
+    adviseLargePages(pixels.get(), std::size_t(width) * 3 * height);
     mPixels = std::move(pixels);
     mWidth = width;
     mHeight = height;

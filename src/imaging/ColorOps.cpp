@@ -2,6 +2,7 @@
 
 #include "Cancel.h"
 #include "ImagingResult.h"
+#include "ParallelRows.h"
 
 #include <algorithm>
 #include <array>
@@ -96,19 +97,36 @@ Span rowSpan(const Bitmap& bitmap, int y)
     return s;
 }
 
-// Calls fn(pixels, count) for the run of region pixels on every row, polling the cancel
-// flag once a row.
-template <typename Fn> int forEachSpan(Bitmap& bitmap, Fn&& fn)
+// The rows of the region cut into pieces for the cores.
+std::vector<RowRange> regionPieces(const Bitmap& bitmap)
 {
     const Span rows = regionRows(bitmap);
-    for (int y = rows.begin; y < rows.end; ++y) {
-        if (cancelRequested())
-            return Cancelled;
-        const Span s = rowSpan(bitmap, y);
-        if (!s.isEmpty())
-            fn(bitmap.scanLine(y) + std::size_t(s.begin) * 3, std::size_t(s.end - s.begin));
-    }
-    return Success;
+    return splitRows(rows.begin, rows.end, bitmap.stride());
+}
+
+// Calls fn(pixels, count, piece index) for the run of region pixels on every row of the
+// pieces, the pieces at once on several threads, polling the cancel flag once a row.
+template <typename Fn>
+int forEachSpan(Bitmap& bitmap, const std::vector<RowRange>& pieces, const Fn& fn)
+{
+    return runRows(pieces, [&](const RowRange& piece) {
+        for (int y = piece.begin; y < piece.end; ++y) {
+            if (cancelRequested())
+                return int(Cancelled);
+            const Span s = rowSpan(bitmap, y);
+            if (!s.isEmpty())
+                fn(bitmap.scanLine(y) + std::size_t(s.begin) * 3, std::size_t(s.end - s.begin),
+                   piece.index);
+        }
+        return int(Success);
+    });
+}
+
+// The same for operations that only change each pixel by itself: fn(pixels, count).
+template <typename Fn> int forEachSpan(Bitmap& bitmap, const Fn& fn)
+{
+    return forEachSpan(bitmap, regionPieces(bitmap),
+                       [&fn](std::uint8_t* p, std::size_t count, int) { fn(p, count); });
 }
 
 int applyLut(Bitmap& bitmap, const Lut& lut)
@@ -184,18 +202,45 @@ Lut identityLut()
     return lut;
 }
 
+using Histogram = std::array<std::int64_t, 256>;
+
+// Per-piece histograms of the region added up, so no two threads count into one.
+template <std::size_t Channels, typename Count>
+int gatherHistograms(Bitmap& bitmap, std::array<Histogram, Channels>& sums, std::int64_t& total,
+                     const Count& count)
+{
+    const std::vector<RowRange> pieces = regionPieces(bitmap);
+    std::vector<std::array<Histogram, Channels>> histograms(pieces.size());
+    std::vector<std::int64_t> totals(pieces.size());
+    const int result =
+        forEachSpan(bitmap, pieces, [&](const std::uint8_t* p, std::size_t n, int i) {
+            totals[std::size_t(i)] += std::int64_t(n);
+            count(p, n, histograms[std::size_t(i)]);
+        });
+    sums = {};
+    total = 0;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        total += totals[i];
+        for (std::size_t c = 0; c < Channels; ++c)
+            for (std::size_t v = 0; v < 256; ++v)
+                sums[c][v] += histograms[i][c][v];
+    }
+    return result;
+}
+
 int autoColorStretch(Bitmap& bitmap, int blackClip, int whiteClip)
 {
-    std::array<std::array<std::int64_t, 256>, 3> histograms{};
+    std::array<Histogram, 3> histograms{};
     std::int64_t total = 0;
-    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
-        total += std::int64_t(count);
-        for (std::size_t i = 0; i < count; ++i, p += 3) {
-            ++histograms[0][p[0]];
-            ++histograms[1][p[1]];
-            ++histograms[2][p[2]];
-        }
-    });
+    const int result =
+        gatherHistograms(bitmap, histograms, total,
+                         [](const std::uint8_t* p, std::size_t count, std::array<Histogram, 3>& h) {
+                             for (std::size_t i = 0; i < count; ++i, p += 3) {
+                                 ++h[0][p[0]];
+                                 ++h[1][p[1]];
+                                 ++h[2][p[2]];
+                             }
+                         });
     if (result != Success || total == 0)
         return result;
     std::array<Lut, 3> luts{};
@@ -211,32 +256,38 @@ int autoColorStretch(Bitmap& bitmap, int blackClip, int whiteClip)
 
 int autoContrastStretch(Bitmap& bitmap, int blackClip, int whiteClip)
 {
-    std::array<std::int64_t, 256> histogram{};
+    std::array<Histogram, 1> histogram{};
     std::int64_t total = 0;
-    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
-        total += std::int64_t(count);
-        for (std::size_t i = 0; i < count; ++i, p += 3)
-            ++histogram[std::size_t(luma(p[0], p[1], p[2]))];
-    });
+    const int result =
+        gatherHistograms(bitmap, histogram, total,
+                         [](const std::uint8_t* p, std::size_t count, std::array<Histogram, 1>& h) {
+                             for (std::size_t i = 0; i < count; ++i, p += 3)
+                                 ++h[0][std::size_t(luma(p[0], p[1], p[2]))];
+                         });
     if (result != Success || total == 0)
         return result;
     Lut lut{};
-    if (!stretchLut(histogram, total, blackClip, whiteClip, lut))
+    if (!stretchLut(histogram[0], total, blackClip, whiteClip, lut))
         return Success;
     return applyLut(bitmap, lut);
 }
 
 int autoIntensityGamma(Bitmap& bitmap)
 {
-    std::int64_t sum = 0;
+    // The luma histogram gives the exact sum as well, without a shared running total.
+    std::array<Histogram, 1> histogram{};
     std::int64_t total = 0;
-    int result = forEachSpan(bitmap, [&](const std::uint8_t* p, std::size_t count) {
-        total += std::int64_t(count);
-        for (std::size_t i = 0; i < count; ++i, p += 3)
-            sum += luma(p[0], p[1], p[2]);
-    });
+    const int result =
+        gatherHistograms(bitmap, histogram, total,
+                         [](const std::uint8_t* p, std::size_t count, std::array<Histogram, 1>& h) {
+                             for (std::size_t i = 0; i < count; ++i, p += 3)
+                                 ++h[0][std::size_t(luma(p[0], p[1], p[2]))];
+                         });
     if (result != Success || total == 0)
         return result;
+    std::int64_t sum = 0;
+    for (std::size_t v = 0; v < 256; ++v)
+        sum += std::int64_t(v) * histogram[0][v];
     const double mean = double(sum) / double(total) / 255.0;
     // No curve through 0 or 1 can move an all-black or all-white picture.
     if (mean <= 0.5 / 255.0 || mean >= 254.5 / 255.0)
@@ -256,7 +307,9 @@ inline int kernelWeight(int filter, int d, int k)
 
 // The separable smoothing behind antiAlias. Rows are filtered horizontally once, into a
 // ring that holds the 2d + 1 rows a vertical pass needs, each before its own row is
-// written, so the result only ever reads the unchanged picture.
+// written, so the result only ever reads the unchanged picture. The rows go to the cores in
+// pieces; the rows within d of a cut are saved first, since a piece reads its neighbours'
+// rows while they are written.
 class Smoother
 {
 public:
@@ -275,28 +328,68 @@ public:
         const Span rows = regionRows(mBitmap);
         if (rows.isEmpty() || mColumns.isEmpty())
             return Success;
-        const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
-        const std::size_t ringRows = std::size_t(2 * mRadius + 1);
-        mRing.assign(ringRows * n * 3, 0);
-        mSum.assign(n * 3, 0);
-        mWeightX.assign(n, 0);
+        mWeightX.assign(std::size_t(mColumns.end - mColumns.begin), 0);
         for (int x = mColumns.begin; x < mColumns.end; ++x)
             mWeightX[std::size_t(x - mColumns.begin)] = weightSum(x, mBitmap.width());
+        const std::vector<RowRange> pieces =
+            splitRows(rows.begin, rows.end, mBitmap.stride() * std::size_t(2 * mRadius + 1));
+        saveRowsAtCuts(pieces);
+        return runRows(pieces, [this](const RowRange& piece) { return smoothPiece(piece); });
+    }
 
-        int next = std::max(0, rows.begin - mRadius);
-        for (int y = rows.begin; y < rows.end; ++y) {
+private:
+    // Per piece: the horizontally filtered rows and the vertical sums of one row.
+    struct Buffers
+    {
+        std::vector<std::int32_t> ring;
+        std::vector<std::int32_t> sum;
+    };
+
+    void saveRowsAtCuts(const std::vector<RowRange>& pieces)
+    {
+        mSavedIndex.assign(std::size_t(mBitmap.height()), -1);
+        mSaved.clear();
+        for (std::size_t i = 1; i < pieces.size(); ++i) {
+            const int cut = pieces[i].begin;
+            for (int y = std::max(0, cut - mRadius); y < std::min(mBitmap.height(), cut + mRadius);
+                 ++y) {
+                if (mSavedIndex[std::size_t(y)] >= 0)
+                    continue;
+                mSavedIndex[std::size_t(y)] = int(mSaved.size() / mBitmap.stride());
+                mSaved.insert(mSaved.end(), mBitmap.scanLine(y),
+                              mBitmap.scanLine(y) + mBitmap.stride());
+            }
+        }
+    }
+
+    // Row y as it was before any piece wrote: another piece's rows come from the copies.
+    const std::uint8_t* originalRow(int y, const RowRange& piece) const
+    {
+        const int saved = mSavedIndex[std::size_t(y)];
+        if ((y < piece.begin || y >= piece.end) && saved >= 0)
+            return mSaved.data() + std::size_t(saved) * mBitmap.stride();
+        return mBitmap.scanLine(y);
+    }
+
+    int smoothPiece(const RowRange& piece)
+    {
+        const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
+        Buffers buffers;
+        buffers.ring.assign(std::size_t(2 * mRadius + 1) * n * 3, 0);
+        buffers.sum.assign(n * 3, 0);
+        int next = std::max(0, piece.begin - mRadius);
+        for (int y = piece.begin; y < piece.end; ++y) {
             if (cancelRequested())
                 return Cancelled;
             for (const int last = std::min(mBitmap.height() - 1, y + mRadius); next <= last; ++next)
-                filterRow(next);
+                filterRow(originalRow(next, piece), ringRow(buffers, next));
             const Span s = rowSpan(mBitmap, y);
             if (!s.isEmpty())
-                smoothRow(y, s);
+                smoothRow(buffers, y, s);
         }
         return Success;
     }
 
-private:
     int weightSum(int at, int size) const
     {
         int sum = 0;
@@ -305,16 +398,15 @@ private:
         return sum;
     }
 
-    std::int32_t* ringRow(int y)
+    std::int32_t* ringRow(Buffers& buffers, int y) const
     {
         const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
-        return mRing.data() + std::size_t(y % (2 * mRadius + 1)) * n * 3;
+        return buffers.ring.data() + std::size_t(y % (2 * mRadius + 1)) * n * 3;
     }
 
-    void filterRow(int y)
+    void filterRow(const std::uint8_t* src, std::int32_t* ring) const
     {
-        const std::uint8_t* src = mBitmap.scanLine(y);
-        std::int32_t* out = ringRow(y) - std::ptrdiff_t(mColumns.begin) * 3;
+        std::int32_t* out = ring - std::ptrdiff_t(mColumns.begin) * 3;
         // Where the whole kernel lies in the row, tap by tap over the interleaved bytes,
         // which the compiler vectorises; only the columns near the ends go pixel by pixel.
         const int inner = std::max(mColumns.begin, mRadius);
@@ -352,18 +444,19 @@ private:
         o[2] = b;
     }
 
-    void smoothRow(int y, const Span& s)
+    void smoothRow(Buffers& buffers, int y, const Span& s) const
     {
+        std::int32_t* sum = buffers.sum.data();
         const std::size_t from = std::size_t(s.begin - mColumns.begin) * 3;
         const std::size_t to = std::size_t(s.end - mColumns.begin) * 3;
-        std::fill(mSum.begin() + std::ptrdiff_t(from), mSum.begin() + std::ptrdiff_t(to), 0);
+        std::fill(sum + from, sum + to, 0);
         const int top = std::max(0, y - mRadius);
         const int bottom = std::min(mBitmap.height() - 1, y + mRadius);
         for (int row = top; row <= bottom; ++row) {
             const std::int32_t w = kernelWeight(mFilter, mRadius, row - y);
-            const std::int32_t* h = ringRow(row);
+            const std::int32_t* h = ringRow(buffers, row);
             for (std::size_t i = from; i < to; ++i)
-                mSum[i] += w * h[i];
+                sum[i] += w * h[i];
         }
         const std::int32_t weightY = weightSum(y, mBitmap.height());
         std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(s.begin) * 3;
@@ -381,7 +474,7 @@ private:
             std::array<int, 3> smooth{};
             bool differs = false;
             for (std::size_t c = 0; c < 3; ++c) {
-                const auto rounded = std::uint64_t(mSum[i * 3 + c] + weight / 2);
+                const auto rounded = std::uint64_t(sum[i * 3 + c] + weight / 2);
                 smooth[c] = int((rounded * reciprocal) >> 40);
                 differs = differs || std::abs(smooth[c] - p[c]) > mThreshold;
             }
@@ -397,9 +490,9 @@ private:
     int mRadius;
     int mFilter;
     Span mColumns;
-    std::vector<std::int32_t> mRing;
-    std::vector<std::int32_t> mSum;
     std::vector<std::int32_t> mWeightX;
+    std::vector<std::uint8_t> mSaved; // rows near the cuts between pieces, as they were
+    std::vector<int> mSavedIndex;     // row → its copy in mSaved, or −1
 };
 
 } // namespace

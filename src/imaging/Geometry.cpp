@@ -2,6 +2,7 @@
 
 #include "Cancel.h"
 #include "ImagingResult.h"
+#include "ParallelRows.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,26 +94,28 @@ int resampleRows(const Bitmap& in, Bitmap& out, int height, SizeMode mode)
         return result;
     const Contributions c = contributions(in.height(), height, mode);
     const std::size_t rowBytes = in.stride();
-    std::vector<int> accumulator(rowBytes);
-    for (int y = 0; y < height; ++y) {
-        if (cancelRequested())
-            return Cancelled;
-        std::fill(accumulator.begin(), accumulator.end(), 0);
-        const int* weights = &c.weights[std::size_t(y) * std::size_t(c.taps)];
-        for (int k = 0; k < c.taps; ++k) {
-            const int w = weights[k];
-            if (w == 0)
-                continue;
-            const std::uint8_t* row = in.scanLine(c.first[std::size_t(y)] + k);
-            int* acc = accumulator.data();
+    return parallelRows(0, height, rowBytes * std::size_t(c.taps), [&](const RowRange& rows) {
+        std::vector<int> accumulator(rowBytes);
+        for (int y = rows.begin; y < rows.end; ++y) {
+            if (cancelRequested())
+                return int(Cancelled);
+            std::fill(accumulator.begin(), accumulator.end(), 0);
+            const int* weights = &c.weights[std::size_t(y) * std::size_t(c.taps)];
+            for (int k = 0; k < c.taps; ++k) {
+                const int w = weights[k];
+                if (w == 0)
+                    continue;
+                const std::uint8_t* row = in.scanLine(c.first[std::size_t(y)] + k);
+                int* acc = accumulator.data();
+                for (std::size_t x = 0; x < rowBytes; ++x)
+                    acc[x] += w * row[x];
+            }
+            std::uint8_t* target = out.scanLine(y);
             for (std::size_t x = 0; x < rowBytes; ++x)
-                acc[x] += w * row[x];
+                target[x] = clampToByte(accumulator[x]);
         }
-        std::uint8_t* target = out.scanLine(y);
-        for (std::size_t x = 0; x < rowBytes; ++x)
-            target[x] = clampToByte(accumulator[x]);
-    }
-    return Success;
+        return int(Success);
+    });
 }
 
 int resampleColumns(const Bitmap& in, Bitmap& out, int width, SizeMode mode)
@@ -120,27 +123,30 @@ int resampleColumns(const Bitmap& in, Bitmap& out, int width, SizeMode mode)
     if (const int result = out.allocate(width, in.height()); result != Success)
         return result;
     const Contributions c = contributions(in.width(), width, mode);
-    for (int y = 0; y < in.height(); ++y) {
-        if (cancelRequested())
-            return Cancelled;
-        const std::uint8_t* row = in.scanLine(y);
-        std::uint8_t* target = out.scanLine(y);
-        for (int x = 0; x < width; ++x) {
-            const int* weights = &c.weights[std::size_t(x) * std::size_t(c.taps)];
-            const std::uint8_t* p = row + std::size_t(c.first[std::size_t(x)]) * 3;
-            int r = 0, g = 0, b = 0;
-            for (int k = 0; k < c.taps; ++k, p += 3) {
-                r += weights[k] * p[0];
-                g += weights[k] * p[1];
-                b += weights[k] * p[2];
+    const std::size_t work = std::size_t(width) * 3 * std::size_t(c.taps);
+    return parallelRows(0, in.height(), work, [&](const RowRange& rows) {
+        for (int y = rows.begin; y < rows.end; ++y) {
+            if (cancelRequested())
+                return int(Cancelled);
+            const std::uint8_t* row = in.scanLine(y);
+            std::uint8_t* target = out.scanLine(y);
+            for (int x = 0; x < width; ++x) {
+                const int* weights = &c.weights[std::size_t(x) * std::size_t(c.taps)];
+                const std::uint8_t* p = row + std::size_t(c.first[std::size_t(x)]) * 3;
+                int r = 0, g = 0, b = 0;
+                for (int k = 0; k < c.taps; ++k, p += 3) {
+                    r += weights[k] * p[0];
+                    g += weights[k] * p[1];
+                    b += weights[k] * p[2];
+                }
+                target[0] = clampToByte(r);
+                target[1] = clampToByte(g);
+                target[2] = clampToByte(b);
+                target += 3;
             }
-            target[0] = clampToByte(r);
-            target[1] = clampToByte(g);
-            target[2] = clampToByte(b);
-            target += 3;
         }
-    }
-    return Success;
+        return int(Success);
+    });
 }
 
 void keepAttributes(Bitmap& target, const Bitmap& source, bool swapResolution = false)
@@ -163,25 +169,31 @@ int quarterTurn(Bitmap& bitmap, bool flipRows, bool flipColumns)
     Bitmap out;
     if (const int result = out.allocate(h, w); result != Success)
         return result;
-    constexpr int kTile = 32;
-    for (int y0 = 0; y0 < w; y0 += kTile) {
-        if (cancelRequested())
-            return Cancelled;
-        const int y1 = std::min(w, y0 + kTile);
-        for (int x0 = 0; x0 < h; x0 += kTile) {
-            const int x1 = std::min(h, x0 + kTile);
-            for (int y = y0; y < y1; ++y) {
-                std::uint8_t* target = out.scanLine(y) + std::size_t(x0) * 3;
-                const std::size_t column = std::size_t(flipColumns ? w - 1 - y : y) * 3;
-                for (int x = x0; x < x1; ++x, target += 3) {
-                    const std::uint8_t* source = bitmap.scanLine(flipRows ? h - 1 - x : x) + column;
-                    target[0] = source[0];
-                    target[1] = source[1];
-                    target[2] = source[2];
+    const Bitmap& in = bitmap;
+    const int result = parallelRows(0, w, std::size_t(h) * 3, [&](const RowRange& rows) {
+        constexpr int kTile = 32;
+        for (int y0 = rows.begin; y0 < rows.end; y0 += kTile) {
+            if (cancelRequested())
+                return int(Cancelled);
+            const int y1 = std::min(rows.end, y0 + kTile);
+            for (int x0 = 0; x0 < h; x0 += kTile) {
+                const int x1 = std::min(h, x0 + kTile);
+                for (int y = y0; y < y1; ++y) {
+                    std::uint8_t* target = out.scanLine(y) + std::size_t(x0) * 3;
+                    const std::size_t column = std::size_t(flipColumns ? w - 1 - y : y) * 3;
+                    for (int x = x0; x < x1; ++x, target += 3) {
+                        const std::uint8_t* source = in.scanLine(flipRows ? h - 1 - x : x) + column;
+                        target[0] = source[0];
+                        target[1] = source[1];
+                        target[2] = source[2];
+                    }
                 }
             }
         }
-    }
+        return int(Success);
+    });
+    if (result != Success)
+        return result;
     keepAttributes(out, bitmap, true);
     bitmap.swap(out);
     return Success;
@@ -200,21 +212,25 @@ void reverseRow(std::uint8_t* row, int width)
 
 int rotateHalfTurn(Bitmap& bitmap)
 {
+    const CancelScope uncancellable(nullptr); // in place: stopping halfway would spoil it
     const int h = bitmap.height();
     const std::size_t stride = bitmap.stride();
-    std::vector<std::uint8_t> spare(stride);
-    for (int y = 0; y < h / 2; ++y) {
-        std::uint8_t* top = bitmap.scanLine(y);
-        std::uint8_t* bottom = bitmap.scanLine(h - 1 - y);
-        std::memcpy(spare.data(), top, stride);
-        std::memcpy(top, bottom, stride);
-        std::memcpy(bottom, spare.data(), stride);
-        reverseRow(top, bitmap.width());
-        reverseRow(bottom, bitmap.width());
-    }
-    if (h % 2)
-        reverseRow(bitmap.scanLine(h / 2), bitmap.width());
-    return Success;
+    // Row y trades places with row h − 1 − y; the middle row of an odd height only turns.
+    return parallelRows(0, (h + 1) / 2, stride * 2, [&](const RowRange& rows) {
+        std::vector<std::uint8_t> spare(stride);
+        for (int y = rows.begin; y < rows.end; ++y) {
+            std::uint8_t* top = bitmap.scanLine(y);
+            std::uint8_t* bottom = bitmap.scanLine(h - 1 - y);
+            reverseRow(top, bitmap.width());
+            if (top != bottom) {
+                reverseRow(bottom, bitmap.width());
+                std::memcpy(spare.data(), top, stride);
+                std::memcpy(top, bottom, stride);
+                std::memcpy(bottom, spare.data(), stride);
+            }
+        }
+        return int(Success);
+    });
 }
 
 // ---- Free rotation ------------------------------------------------------------------
@@ -322,9 +338,7 @@ int rotateFree(Bitmap& bitmap, double radians, bool resize, ColorRef fill)
                   int((sy >> 24) & 0xFF), target + std::size_t(x) * 3);
         }
     };
-    for (int y = 0; y < outH; ++y) {
-        if (cancelRequested())
-            return Cancelled;
+    auto turnRow = [&](int y) {
         const double dy = y - outCy;
         // Source of output (x, y): the inverse turn of its offset from the centre.
         const double ax = -outCx * c + dy * s + inCx;
@@ -358,7 +372,17 @@ int rotateFree(Bitmap& bitmap, double radians, bool resize, ColorRef fill)
         edgePixels(span, target, span.first, span.innerFirst);
         innerPixels(span, target, span.innerFirst, span.innerLast + 1);
         edgePixels(span, target, span.innerLast + 1, span.last + 1);
-    }
+    };
+    const int result = parallelRows(0, outH, std::size_t(outW) * 3, [&](const RowRange& rows) {
+        for (int y = rows.begin; y < rows.end; ++y) {
+            if (cancelRequested())
+                return int(Cancelled);
+            turnRow(y);
+        }
+        return int(Success);
+    });
+    if (result != Success)
+        return result;
 
     keepAttributes(out, bitmap);
     bitmap.swap(out);
@@ -425,23 +449,30 @@ int flipBitmap(Bitmap& bitmap)
 {
     if (bitmap.isNull())
         return NoBitmap;
+    const CancelScope uncancellable(nullptr); // in place: stopping halfway would spoil it
+    const int h = bitmap.height();
     const std::size_t stride = bitmap.stride();
-    std::vector<std::uint8_t> spare(stride);
-    for (int y = 0, z = bitmap.height() - 1; y < z; ++y, --z) {
-        std::memcpy(spare.data(), bitmap.scanLine(y), stride);
-        std::memcpy(bitmap.scanLine(y), bitmap.scanLine(z), stride);
-        std::memcpy(bitmap.scanLine(z), spare.data(), stride);
-    }
-    return Success;
+    return parallelRows(0, h / 2, stride * 2, [&](const RowRange& rows) {
+        std::vector<std::uint8_t> spare(stride);
+        for (int y = rows.begin; y < rows.end; ++y) {
+            std::memcpy(spare.data(), bitmap.scanLine(y), stride);
+            std::memcpy(bitmap.scanLine(y), bitmap.scanLine(h - 1 - y), stride);
+            std::memcpy(bitmap.scanLine(h - 1 - y), spare.data(), stride);
+        }
+        return int(Success);
+    });
 }
 
 int reverseBitmap(Bitmap& bitmap)
 {
     if (bitmap.isNull())
         return NoBitmap;
-    for (int y = 0; y < bitmap.height(); ++y)
-        reverseRow(bitmap.scanLine(y), bitmap.width());
-    return Success;
+    const CancelScope uncancellable(nullptr);
+    return parallelRows(0, bitmap.height(), bitmap.stride(), [&](const RowRange& rows) {
+        for (int y = rows.begin; y < rows.end; ++y)
+            reverseRow(bitmap.scanLine(y), bitmap.width());
+        return int(Success);
+    });
 }
 
 int trimBitmap(Bitmap& bitmap, int left, int top, int width, int height)
@@ -459,8 +490,12 @@ int trimBitmap(Bitmap& bitmap, int left, int top, int width, int height)
     Bitmap out;
     if (const int result = out.allocate(int(x1 - x0), int(y1 - y0)); result != Success)
         return result;
-    for (int y = 0; y < out.height(); ++y)
-        std::memcpy(out.scanLine(y), bitmap.scanLine(int(y0) + y) + x0 * 3, out.stride());
+    const CancelScope uncancellable(nullptr); // a plain copy, not worth stopping halfway
+    parallelRows(0, out.height(), out.stride(), [&](const RowRange& rows) {
+        for (int y = rows.begin; y < rows.end; ++y)
+            std::memcpy(out.scanLine(y), bitmap.scanLine(int(y0) + y) + x0 * 3, out.stride());
+        return int(Success);
+    });
     keepAttributes(out, bitmap);
     bitmap.swap(out);
     return Success;

@@ -2,6 +2,7 @@
 
 #include "Cancel.h"
 #include "ImagingResult.h"
+#include "ParallelRows.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,8 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace imaging {
@@ -644,6 +647,85 @@ TEST(ColorOpsCancel, ASetFlagStopsEveryOperation)
     EXPECT_EQ(removeRedeye(bitmap, 0, 128, 100), Cancelled);
     EXPECT_EQ(bytes(bitmap), bytes(allColours())); // stopped before the first row
 }
+
+// Full-size pictures are worked on by several threads in pieces of rows; each operation must
+// give exactly the pixels one thread gives, with and without a region. The pictures are
+// noisy, so a row taken from a wrong or half-written neighbour shows.
+struct ThreadedCase
+{
+    const char* name;
+    int width;
+    int height;
+    std::function<int(Bitmap&)> op;
+};
+
+Bitmap noisy(int width, int height)
+{
+    std::uint32_t seed = 12345;
+    return makeBitmap(width, height, [&seed, width, height](int x, int y) {
+        seed = seed * 1103515245u + 12345u;
+        const int grain = int((seed >> 16) % 61) - 30;
+        return Rgb{std::clamp(x * 255 / width + grain, 0, 255),
+                   std::clamp(y * 255 / height + grain, 0, 255),
+                   std::clamp(((x / 7 + y / 5) % 2) * 200 + 20 + grain, 0, 255)};
+    });
+}
+
+void PrintTo(const ThreadedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class ColorOpsThreads : public ::testing::TestWithParam<ThreadedCase>
+{};
+
+TEST_P(ColorOpsThreads, GiveThePixelsOfOneThread)
+{
+    const ThreadedCase& c = GetParam();
+    for (const bool withRegion : {false, true}) {
+        Bitmap one = noisy(c.width, c.height);
+        Bitmap many = noisy(c.width, c.height);
+        if (withRegion) {
+            const Rect ellipse{c.width / 9, -3, c.width - 5, c.height * 3 / 4};
+            one.setRegionEllipse(ellipse);
+            many.setRegionEllipse(ellipse);
+        }
+        {
+            const SingleThreadScope single;
+            ASSERT_EQ(c.op(one), Success);
+        }
+        ASSERT_EQ(c.op(many), Success);
+        EXPECT_TRUE(bytes(many) == bytes(one)) << (withRegion ? "with region" : "whole picture");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, ColorOpsThreads,
+    ::testing::Values(
+        ThreadedCase{"Contrast", 700, 500, [](Bitmap& b) { return changeContrast(b, 300); }},
+        ThreadedCase{"Intensity", 700, 500, [](Bitmap& b) { return changeIntensity(b, -200); }},
+        ThreadedCase{"Saturation", 700, 500, [](Bitmap& b) { return changeSaturation(b, 600); }},
+        ThreadedCase{"Hue", 700, 500, [](Bitmap& b) { return changeHue(b, -40); }},
+        ThreadedCase{"Balance", 700, 500,
+                     [](Bitmap& b) { return balanceFromSettings(b, 0.3, -0.2, 0.1); }},
+        ThreadedCase{"AutoColor", 700, 500,
+                     [](Bitmap& b) { return autoColorLevel(b, 0, 50, 50, AutoLevel::Color); }},
+        ThreadedCase{"AutoContrast", 700, 500,
+                     [](Bitmap& b) { return autoColorLevel(b, 0, 300, 50, AutoLevel::Contrast); }},
+        ThreadedCase{"AutoIntensity", 700, 500,
+                     [](Bitmap& b) { return autoColorLevel(b, 0, 0, 0, AutoLevel::Intensity); }},
+        ThreadedCase{"Desaturate", 700, 500, [](Bitmap& b) { return desaturate(b); }},
+        ThreadedCase{"AntiAlias", 700, 500, [](Bitmap& b) { return antiAlias(b, 0, 2, 1); }},
+        ThreadedCase{"AntiAliasBoxThreshold", 700, 500,
+                     [](Bitmap& b) { return antiAlias(b, 20, 5, 0); }},
+        // Pieces of a few rows, fewer than the kernel reaches: cuts close to each other.
+        ThreadedCase{"AntiAliasShortPieces", 4000, 24,
+                     [](Bitmap& b) { return antiAlias(b, 0, 8, 1); }},
+        ThreadedCase{"Redeye", 700, 500,
+                     [](Bitmap& b) { return removeRedeye(b, makeColorRef(10, 20, 30), 100, 80); }}),
+    [](const ::testing::TestParamInfo<ThreadedCase>& info) {
+        return std::string(info.param.name);
+    });
 
 } // namespace
 } // namespace imaging

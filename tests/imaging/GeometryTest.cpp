@@ -2,12 +2,17 @@
 
 #include "Cancel.h"
 #include "ImagingResult.h"
+#include "ParallelRows.h"
 #include "TestPictures.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
+#include <functional>
+#include <ostream>
+#include <string>
 
 using namespace imaging;
 using namespace testpictures;
@@ -237,3 +242,73 @@ TEST(Size, RefusesBadSizesAndHonoursCancel)
     EXPECT_EQ(rotateBitmap(c, 9000, true, 0), Cancelled);
     EXPECT_EQ(c.width(), 50);
 }
+
+// Full-size pictures are turned and resampled by several threads in pieces of rows; the
+// result must be exactly what one thread makes. The picture is noise, so a pixel taken from
+// a wrong row or a piece left out shows.
+struct ThreadedGeometry
+{
+    const char* name;
+    std::function<int(Bitmap&)> op;
+};
+
+void PrintTo(const ThreadedGeometry& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class GeometryThreads : public ::testing::TestWithParam<ThreadedGeometry>
+{};
+
+TEST_P(GeometryThreads, GiveThePixelsOfOneThread)
+{
+    const auto noise = [] {
+        Bitmap b;
+        EXPECT_EQ(b.allocate(702, 504), Success);
+        std::uint32_t seed = 99;
+        for (std::size_t i = 0; i < b.byteCount(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            b.bits()[i] = std::uint8_t(seed >> 24);
+        }
+        return b;
+    };
+    Bitmap one = noise();
+    Bitmap many = noise();
+    {
+        const SingleThreadScope single;
+        ASSERT_EQ(GetParam().op(one), Success);
+    }
+    ASSERT_EQ(GetParam().op(many), Success);
+    ASSERT_EQ(many.width(), one.width());
+    ASSERT_EQ(many.height(), one.height());
+    EXPECT_EQ(std::memcmp(many.bits(), one.bits(), one.byteCount()), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, GeometryThreads,
+    ::testing::Values(
+        ThreadedGeometry{"Quarter", [](Bitmap& b) { return rotateBitmap(b, 9000, true, 0); }},
+        ThreadedGeometry{"ThreeQuarters",
+                         [](Bitmap& b) { return rotateBitmap(b, -9000, true, 0); }},
+        ThreadedGeometry{"Transverse", [](Bitmap& b) { return orientUpright(b, 7); }},
+        ThreadedGeometry{"Half", [](Bitmap& b) { return rotateBitmap(b, 18000, true, 0); }},
+        ThreadedGeometry{"FineGrowing",
+                         [](Bitmap& b) { return rotateBitmap(b, 700, true, 0xFFFFFF); }},
+        ThreadedGeometry{"FineKeepingCanvas",
+                         [](Bitmap& b) { return rotateBitmap(b, -3345, false, 0x123456); }},
+        ThreadedGeometry{"Flip", [](Bitmap& b) { return flipBitmap(b); }},
+        ThreadedGeometry{"Reverse", [](Bitmap& b) { return reverseBitmap(b); }},
+        ThreadedGeometry{"Trim", [](Bitmap& b) { return trimBitmap(b, 3, 5, 650, 480); }},
+        ThreadedGeometry{"HalveBicubic",
+                         [](Bitmap& b) { return sizeBitmap(b, 351, 252, SizeMode::Bicubic); }},
+        ThreadedGeometry{"HalveFast",
+                         [](Bitmap& b) { return sizeBitmap(b, 351, 252, SizeMode::Fast); }},
+        ThreadedGeometry{"FitBicubic",
+                         [](Bitmap& b) { return sizeBitmap(b, 157, 113, SizeMode::Bicubic); }},
+        ThreadedGeometry{"EnlargeBicubic",
+                         [](Bitmap& b) { return sizeBitmap(b, 1000, 600, SizeMode::Bicubic); }},
+        ThreadedGeometry{"OnlyWidth",
+                         [](Bitmap& b) { return sizeBitmap(b, 300, 504, SizeMode::Bicubic); }}),
+    [](const ::testing::TestParamInfo<ThreadedGeometry>& info) {
+        return std::string(info.param.name);
+    });
