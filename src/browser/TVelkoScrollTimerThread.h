@@ -24,7 +24,8 @@ public:
     static constexpr std::chrono::milliseconds kInterval{100};
     static constexpr int kMinStep = 10;
 
-    // Starts at once. Each message moves the thumb a tenth of the step (at least kMinStep).
+    // Starts at once. step is the bar's repeat step in pixels, raised to kMinStep; each
+    // message carries a tenth of it.
     TVelkoScrollTimerThread(WindowMessenger::Handler handler, Direction direction, int step,
                             std::chrono::milliseconds interval = kInterval);
     ~TVelkoScrollTimerThread() override;
