@@ -80,6 +80,11 @@ bool TEditImage::isIdle() const
     return !mThread || mThread->isIdle();
 }
 
+int TEditImage::picturesShown() const
+{
+    return mMessageControl->picturesShown();
+}
+
 bool TEditImage::Open(Bitmap* bitmap, const QString& fileName)
 {
     stopWorker();

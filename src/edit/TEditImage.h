@@ -95,6 +95,8 @@ public:
     bool isIdle() const;
     // The result code of the last request processed (1 for success).
     int lastResult() const { return mLastResult.load(); }
+    // How many pictures reached the image control (window's thread).
+    int picturesShown() const;
     EditMode mode() const { return mMode; }
 
 private:
