@@ -189,6 +189,14 @@ QVBoxLayout* pageLayout(QWidget* page)
     return layout;
 }
 
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)
+{
+    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::NoButton, parent);
+    box.setObjectName(QLatin1String(name));
+    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
+    box.exec();
+}
+
 } // namespace
 
 struct TfrmGetPhotos::Private
@@ -276,6 +284,9 @@ TfrmGetPhotos::TfrmGetPhotos(QWidget* parent, const TfrmPics* pics)
 TfrmGetPhotos::~TfrmGetPhotos()
 {
     stopCopyThread();
+    // The pages outlive this part of the window; nothing of theirs may reach it any more.
+    d->tvSource->disconnect(this);
+    d->lblSubFolder->removeEventFilter(this);
 }
 
 void TfrmGetPhotos::buildSourcePage()
@@ -597,18 +608,6 @@ bool TfrmGetPhotos::eventFilter(QObject* watched, QEvent* event)
     }
     return TfrmWizard::eventFilter(watched, event);
 }
-
-namespace {
-
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)
-{
-    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::NoButton, parent);
-    box.setObjectName(QLatin1String(name));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
-}
-
-} // namespace
 
 void TfrmGetPhotos::btnNext1Click()
 {
