@@ -96,6 +96,9 @@ struct StagedCopy::Private
     }
     bool checkDestination();
     bool createTemporary();
+    // copied is 0 at the end of the source.
+    bool copyBlock(int in, qint64 offset, std::vector<char>& buffer, bool* kernelCopy,
+                   XXH3_state_t* state, ssize_t* copied);
     bool copyData(int in, qint64 total, const CopyFileProgress& progress,
                   const std::atomic<int>* cancel);
     bool verify(const std::atomic<int>* cancel);
@@ -113,6 +116,7 @@ struct StagedCopy::Private
     QByteArray destination;
     bool failIfExists = true;
     bool verifying = true;
+    bool kernelCopies = true;
     QByteArray temporary; // empty unless a staged copy waits for its commit
     Fd out;
     qint64 size = 0;
@@ -165,31 +169,42 @@ bool StagedCopy::Private::createTemporary()
                 error);
 }
 
-bool StagedCopy::Private::copyData(int in, qint64 total, const CopyFileProgress& progress,
-                                   const std::atomic<int>* cancel)
+// Within one file system the kernel copies the blocks itself, which spares their way through
+// this process; the checksum is then taken from the source's pages it has just read.
+// Elsewhere (a card, another disk) the blocks are read and written here.
+bool StagedCopy::Private::copyBlock(int in, qint64 offset, std::vector<char>& buffer,
+                                    bool* kernelCopy, XXH3_state_t* state, ssize_t* copied)
 {
-    std::vector<char> buffer(kBlockSize);
-    HashState state;
-    qint64 copied = 0;
-    if (progress)
-        progress(0, total);
     for (;;) {
-        if (cancelled(cancel))
-            return fail(CopyFileError::Cancelled, 0, cancelledText());
-        ssize_t got;
-        do
-            got = ::read(in, buffer.data(), buffer.size());
-        while (got < 0 && errno == EINTR);
+        if (*kernelCopy) {
+            const ssize_t got = ::copy_file_range(in, nullptr, out.fd, nullptr, buffer.size(), 0);
+            if (got < 0 && errno == EINTR)
+                continue;
+            // Some file systems copy nothing and say so with 0 at once.
+            if ((got == 0 || (got < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                                          errno == EOPNOTSUPP))) &&
+                offset == 0) {
+                *kernelCopy = false;
+                continue;
+            }
+            if (got < 0)
+                return failWrite(errno);
+            if (got > 0 && verifying) {
+                const ssize_t again = ::pread(in, buffer.data(), size_t(got), offset);
+                if (again != got)
+                    return fail(CopyFileError::SourceUnreadable, again < 0 ? errno : EIO);
+                XXH3_64bits_update(state, buffer.data(), size_t(got));
+            }
+            *copied = got;
+            return true;
+        }
+        const ssize_t got = ::read(in, buffer.data(), buffer.size());
+        if (got < 0 && errno == EINTR)
+            continue;
         if (got < 0)
             return fail(CopyFileError::SourceUnreadable, errno);
-        if (got == 0)
-            break;
-        // Keep the next blocks on their way from the disk while this one is written.
-        ::posix_fadvise(in, copied + got, kReadAhead, POSIX_FADV_WILLNEED);
-        if (copied + got > total)
-            break;
         if (verifying)
-            XXH3_64bits_update(state.state, buffer.data(), size_t(got));
+            XXH3_64bits_update(state, buffer.data(), size_t(got));
         for (ssize_t done = 0; done < got;) {
             const ssize_t put = ::write(out.fd, buffer.data() + done, size_t(got - done));
             if (put < 0 && errno == EINTR)
@@ -198,9 +213,35 @@ bool StagedCopy::Private::copyData(int in, qint64 total, const CopyFileProgress&
                 return failWrite(errno);
             done += put;
         }
+        *copied = got;
+        return true;
+    }
+}
+
+bool StagedCopy::Private::copyData(int in, qint64 total, const CopyFileProgress& progress,
+                                   const std::atomic<int>* cancel)
+{
+    std::vector<char> buffer(kBlockSize);
+    HashState state;
+    bool kernelCopy = kernelCopies;
+    qint64 copied = 0;
+    if (progress)
+        progress(0, total);
+    for (;;) {
+        if (cancelled(cancel))
+            return fail(CopyFileError::Cancelled, 0, cancelledText());
+        ssize_t got = 0;
+        if (!copyBlock(in, copied, buffer, &kernelCopy, state.state, &got))
+            return false;
+        if (got == 0)
+            break;
+        // Keep the next blocks on their way from the disk while this one is written.
+        ::posix_fadvise(in, copied + got, kReadAhead, POSIX_FADV_WILLNEED);
         // Start the block's writeback now, so the flush at the end finds little left to do.
         ::sync_file_range(out.fd, copied, got, SYNC_FILE_RANGE_WRITE);
         copied += got;
+        if (copied > total)
+            break;
         if (progress)
             progress(copied, total);
     }
@@ -278,6 +319,7 @@ bool StagedCopy::stage(const QString& source, const QString& destination, bool f
     d->destination = QFile::encodeName(destination);
     d->failIfExists = failIfExists;
     d->verifying = options.verify;
+    d->kernelCopies = options.kernelCopy;
     const QByteArray sourcePath = QFile::encodeName(source);
     if (sourcePath.isEmpty() || d->destination.isEmpty() || d->destination.endsWith('/'))
         return d->fail(CopyFileError::Other, EINVAL);

@@ -33,6 +33,8 @@ using CopyFileProgress = std::function<void(qint64 copied, qint64 total)>;
 struct CopyFileOptions
 {
     bool verify = true;
+    // Test hook: false copies through this process, as between two file systems.
+    bool kernelCopy = true;
     // Test hook: runs on the complete temporary file before it is flushed, to inject a fault.
     std::function<void(int fd)> beforeFlush;
 };

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -69,7 +70,24 @@ protected:
     QTemporaryDir mDir;
 };
 
-TEST_F(CopyFileTest, KeepsModificationTimeAndReportsEveryBlock)
+// Within one file system the kernel copies the blocks; between two they pass through the
+// process. Both ways must give the same results.
+class CopyPathTest : public CopyFileTest, public ::testing::WithParamInterface<bool>
+{
+protected:
+    CopyFileOptions options() const
+    {
+        CopyFileOptions options;
+        options.kernelCopy = GetParam();
+        return options;
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Paths, CopyPathTest, ::testing::Bool(), [](const auto& info) {
+    return std::string(info.param ? "Kernel" : "ThroughProcess");
+});
+
+TEST_P(CopyPathTest, KeepsModificationTimeAndReportsEveryBlock)
 {
     const QByteArray data = pattern(2 * kMiB + 12345);
     write(QStringLiteral("a.jpg"), data, 0444);
@@ -83,7 +101,7 @@ TEST_F(CopyFileTest, KeepsModificationTimeAndReportsEveryBlock)
     ASSERT_TRUE(CopyFileReadOnlySafe(
         path(QStringLiteral("a.jpg")), path(QStringLiteral("b.jpg")), true,
         [&](qint64 copied, qint64 total) { reports.emplace_back(copied, total); }, nullptr,
-        &failure))
+        options(), &failure))
         << failure.text.toStdString();
 
     EXPECT_EQ(read(QStringLiteral("b.jpg")), data);
@@ -226,11 +244,11 @@ TEST_F(CopyFileTest, CancelDuringALargeFileStopsAtOnceAndKeepsTheOldFile)
     EXPECT_EQ(entries(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("big.jpg")}));
 }
 
-TEST_F(CopyFileTest, InjectedFaultFailsVerificationAndLeavesNothing)
+TEST_P(CopyPathTest, InjectedFaultFailsVerificationAndLeavesNothing)
 {
     write(QStringLiteral("new.jpg"), pattern(3 * kMiB));
     write(QStringLiteral("a.jpg"), "old photo");
-    CopyFileOptions options;
+    CopyFileOptions options = this->options();
     options.beforeFlush = [](int fd) {
         char byte = 0;
         ASSERT_EQ(::pread(fd, &byte, 1, 2 * kMiB + 5), 1);
@@ -261,7 +279,7 @@ TEST_F(CopyFileTest, MissingSourceAndFolderSourceAreErrors)
     EXPECT_EQ(entries(), QStringList({QStringLiteral("folder.jpg")}));
 }
 
-TEST_F(CopyFileTest, SourceCutShortDuringTheCopyIsAnError)
+TEST_P(CopyPathTest, SourceCutShortDuringTheCopyIsAnError)
 {
     // As a card pulled out or a file another program rewrites: the size read differs.
     write(QStringLiteral("new.jpg"), pattern(4 * kMiB));
@@ -274,7 +292,7 @@ TEST_F(CopyFileTest, SourceCutShortDuringTheCopyIsAnError)
                 ASSERT_EQ(::truncate(source.constData(), kMiB + 10), 0);
             }
         },
-        nullptr, &failure));
+        nullptr, options(), &failure));
     EXPECT_EQ(failure.code, CopyFileError::SourceUnreadable);
     EXPECT_EQ(entries(), QStringList({QStringLiteral("new.jpg")}));
 }
@@ -293,7 +311,7 @@ TEST_F(CopyFileTest, FolderAtTheDestinationIsNotReplaced)
 
 // A nearly full file system: the child may write files of at most 1 MiB. It reports the
 // failure's code, errno and text through a pipe.
-TEST_F(CopyFileTest, FullDiskIsAnErrorWithTheSystemsTextAndKeepsTheOldFile)
+TEST_P(CopyPathTest, FullDiskIsAnErrorWithTheSystemsTextAndKeepsTheOldFile)
 {
     write(QStringLiteral("new.jpg"), pattern(4 * kMiB));
     write(QStringLiteral("a.jpg"), "old photo");
@@ -309,7 +327,7 @@ TEST_F(CopyFileTest, FullDiskIsAnErrorWithTheSystemsTextAndKeepsTheOldFile)
         CopyFileFailure failure;
         const bool ok =
             CopyFileReadOnlySafe(path(QStringLiteral("new.jpg")), path(QStringLiteral("a.jpg")),
-                                 false, {}, nullptr, &failure);
+                                 false, {}, nullptr, options(), &failure);
         const QByteArray report =
             QByteArray::number(ok) + '\n' + QByteArray::number(int(failure.code)) + '\n' +
             QByteArray::number(failure.systemError) + '\n' + failure.text.toUtf8();
@@ -334,6 +352,72 @@ TEST_F(CopyFileTest, FullDiskIsAnErrorWithTheSystemsTextAndKeepsTheOldFile)
     EXPECT_EQ(lines[3], QByteArray(std::strerror(EFBIG)));
     EXPECT_EQ(read(QStringLiteral("a.jpg")), QByteArray("old photo"));
     EXPECT_EQ(entries(), QStringList({QStringLiteral("a.jpg"), QStringLiteral("new.jpg")}));
+}
+
+// Staged now and named later on another thread, as the copy worker does: the rules for the
+// destination hold for whatever is there at the rename.
+struct LateCase
+{
+    const char* name;
+    const char* appears; // what another program puts there meanwhile; null: nothing
+    mode_t mode;
+    bool failIfExists;
+    CopyFileError error; // None: the copy got the name
+};
+
+class StagedCopyTest : public CopyFileTest, public ::testing::WithParamInterface<LateCase>
+{};
+
+TEST_P(StagedCopyTest, RulesHoldAtTheRename)
+{
+    const LateCase& c = GetParam();
+    const QString destination = QString::fromLatin1(c.appears ? c.appears : "a.jpg");
+    write(QStringLiteral("new.jpg"), pattern(2 * kMiB + 3, 5), 0444);
+    StagedCopy copy;
+    ASSERT_TRUE(
+        copy.stage(path(QStringLiteral("new.jpg")), path(destination), c.failIfExists, {}, nullptr))
+        << copy.failure().text.toStdString();
+    if (c.appears)
+        write(destination, "another program's file", c.mode);
+
+    bool committed = false;
+    std::thread([&] { committed = copy.commit(nullptr); }).join();
+    EXPECT_TRUE(flushFolder(mDir.path()));
+
+    EXPECT_EQ(committed, c.error == CopyFileError::None);
+    EXPECT_EQ(copy.failure().code, c.error);
+    EXPECT_EQ(read(destination),
+              committed ? pattern(2 * kMiB + 3, 5) : QByteArray("another program's file"));
+    EXPECT_EQ(mode(destination), committed ? mode_t(0644) : c.mode);
+    QStringList expected = {QStringLiteral("new.jpg"), destination};
+    expected.sort();
+    EXPECT_EQ(entries(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Destinations, StagedCopyTest,
+    ::testing::Values(LateCase{"NothingThere", nullptr, 0, true, CopyFileError::None},
+                      LateCase{"AppearedFailIfExists", "a.jpg", 0644, true, CopyFileError::Exists},
+                      LateCase{"AppearedReplaced", "a.jpg", 0644, false, CopyFileError::None},
+                      LateCase{"HiddenReadOnlyAppeared", ".a.jpg", 0444, false,
+                               CopyFileError::AccessDenied}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CopyFileTest, StagedCopyNeverCommittedLeavesNothing)
+{
+    write(QStringLiteral("new.jpg"), pattern(kMiB));
+    {
+        StagedCopy copy;
+        ASSERT_TRUE(copy.stage(path(QStringLiteral("new.jpg")), path(QStringLiteral("a.jpg")), true,
+                               {}, nullptr));
+        EXPECT_EQ(entries().size(), 2) << "the temporary file";
+        StagedCopy moved = std::move(copy);
+        moved.discard();
+        EXPECT_FALSE(moved.commit(nullptr));
+        ASSERT_TRUE(moved.stage(path(QStringLiteral("new.jpg")), path(QStringLiteral("a.jpg")),
+                                true, {}, nullptr));
+    }
+    EXPECT_EQ(entries(), QStringList({QStringLiteral("new.jpg")}));
 }
 
 } // namespace
