@@ -135,6 +135,13 @@ constexpr LanguageRow kRows[] = {
     {131,
      {"Close the slideshow", "Chiudi la presentazione", "Fermer le diaporama", "Diashow schließen",
       "Cerrar la presentación", "Diavoorstelling sluiten"}},
+    {132,
+     {"The manual is not installed on this computer.",
+      "Il manuale non è installato su questo computer.",
+      "Le manuel n'est pas installé sur cet ordinateur.",
+      "Das Handbuch ist auf diesem Computer nicht installiert.",
+      "El manual no está instalado en este equipo.",
+      "De handleiding is niet op deze computer geïnstalleerd."}},
     // Choice of source
     {190,
      {"Select source to copy photos from", "Seleziona l'origine da cui copiare le foto",
@@ -794,7 +801,7 @@ constexpr bool noEmptyText()
 // The lookup is a binary search, and callers rely on every cell having a text.
 static_assert(idsStrictlyAscending(), "language rows must be sorted by id, without duplicates");
 static_assert(noEmptyText(), "every language row needs a text in every language");
-static_assert(std::size(kRows) == 204);
+static_assert(std::size(kRows) == 205);
 
 } // namespace
 
