@@ -1,0 +1,215 @@
+#include "TfrmEditColor.h"
+
+#include "EditDialogTexts.h"
+#include "ImagingResult.h"
+#include "PreviewBox.h"
+#include "TAltLeadImage.h"
+#include "TEditImage.h"
+#include "TVelkoScrollBar.h"
+#include "uLanguage.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+using namespace editdialogs;
+
+namespace {
+
+constexpr QSize kPictureBox(305, 305);
+constexpr int kMargin = 12;
+constexpr QSize kSliderSize(113, 17);
+constexpr int kSliderRange = 1113;
+constexpr int kMiddle = 500;
+constexpr int kRowHeight = 30;
+constexpr int kCaptionWidth = 84;
+constexpr int kEndLabelWidth = 64;
+constexpr int kValueWidth = 36;
+constexpr int kGap = 6;
+constexpr QSize kButtonSize(85, 25);
+
+struct SliderInfo
+{
+    const char* name;
+    const char* valueLabel;
+    unsigned caption;  // the caption, or the balance's left end
+    unsigned rightEnd; // 0 for none
+};
+
+constexpr std::array<SliderInfo, TfrmEditColor::SliderCount> kSliders{{
+    {"scContast", "lblContrast", TextContrast, 0},
+    {"scIntensity", "lblIntensity", TextBrightness, 0},
+    {"scSaturation", "lblSaturation", TextSaturation, 0},
+    {"scHue", "lblHue", TextHue, 0},
+    {"scRed", "lblRed", TextCyan, TextRed},
+    {"scGreen", "lblGreen", TextMagenta, TextGreen},
+    {"scBlue", "lblBlue", TextYellow, TextBlue},
+}};
+
+QLabel* label(const QString& text, QWidget* parent, QRect geometry, Qt::Alignment alignment)
+{
+    auto* result = new QLabel(text, parent);
+    result->setGeometry(geometry);
+    result->setAlignment(alignment | Qt::AlignVCenter);
+    return result;
+}
+
+} // namespace
+
+TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(GetText(TextCustomColors));
+
+    auto* pnImage = new PreviewBox(kPictureBox, this);
+    pnImage->move(kMargin, kMargin);
+    mImage = pnImage->image();
+
+    auto* pnEdit = new QWidget(this);
+    pnEdit->setObjectName(QStringLiteral("pnEdit"));
+    const int sliderLeft = kCaptionWidth + kGap;
+    const int rightEndLeft = sliderLeft + kSliderSize.width() + kGap;
+    const int valueLeft = rightEndLeft + kEndLabelWidth + kGap;
+    const int editWidth = valueLeft + kValueWidth;
+    pnEdit->setGeometry(pnImage->geometry().right() + 1 + kMargin, kMargin, editWidth,
+                        pnImage->height());
+
+    int top = 4;
+    for (int i = 0; i < SliderCount; ++i) {
+        const SliderInfo& info = kSliders[i];
+        if (i == Red) {
+            top += 6;
+            QLabel* balance = label(GetText(TextColorBalance), pnEdit,
+                                    QRect(0, top, editWidth, kSliderSize.height()), Qt::AlignLeft);
+            QFont bold = balance->font();
+            bold.setBold(true);
+            balance->setFont(bold);
+            top += kRowHeight - 4;
+        }
+        const QRect row(0, top, 0, kSliderSize.height());
+        // The balances have their two ends on either side; the others a caption before.
+        const bool balance = info.rightEnd != 0;
+        label(GetText(info.caption), pnEdit, row.adjusted(0, 0, kCaptionWidth, 0),
+              balance ? Qt::AlignRight : Qt::AlignLeft);
+        if (balance) {
+            label(GetText(info.rightEnd), pnEdit,
+                  row.adjusted(rightEndLeft, 0, rightEndLeft + kEndLabelWidth, 0), Qt::AlignLeft);
+        }
+        auto* bar = new TVelkoScrollBar(pnEdit);
+        bar->setObjectName(QString::fromLatin1(info.name));
+        bar->setProperty("tag", i + 1);
+        bar->setGeometry(QRect(QPoint(sliderLeft, top), kSliderSize));
+        bar->Setup(Qt::Horizontal, kSliderRange, true, false, kMiddle);
+        mSliders[i] = bar;
+        mValueLabels[i] =
+            label(QStringLiteral("0"), pnEdit,
+                  row.adjusted(valueLeft, 0, valueLeft + kValueWidth, 0), Qt::AlignRight);
+        mValueLabels[i]->setObjectName(QString::fromLatin1(info.valueLabel));
+        // After Setup, which reports the position it sets.
+        connect(bar, &TVelkoScrollBar::positionChanged, this,
+                [this, i](int position) { positionChanged(Slider(i), position); });
+        top += kRowHeight;
+    }
+
+    const int clientWidth = pnEdit->geometry().right() + 1 + kMargin;
+    const int clientHeight = pnImage->height() + 2 * kMargin;
+    const int buttonTop = clientHeight - kMargin - kButtonSize.height();
+    mCancel = new QPushButton(GetText(TextCancel), this);
+    mCancel->setObjectName(QStringLiteral("btnCancel"));
+    mCancel->setGeometry(
+        QRect(QPoint(clientWidth - kMargin - kButtonSize.width(), buttonTop), kButtonSize));
+    mOk = new QPushButton(GetText(TextOk), this);
+    mOk->setObjectName(QStringLiteral("btnOK"));
+    mOk->setDefault(true);
+    mOk->setGeometry(QRect(QPoint(mCancel->x() - 8 - kButtonSize.width(), buttonTop), kButtonSize));
+    connect(mOk, &QPushButton::clicked, this, &TfrmEditColor::accept);
+    connect(mCancel, &QPushButton::clicked, this, &TfrmEditColor::reject);
+
+    setFixedSize(clientWidth, clientHeight);
+    mEngine = std::make_unique<TEditImage>(kPictureBox.width(), kPictureBox.height(),
+                                           EditMode::Preview, mImage);
+}
+
+TfrmEditColor::~TfrmEditColor()
+{
+    mEngine.reset(); // its worker ends before the picture and the control go
+}
+
+QSize TfrmEditColor::pictureBox() const
+{
+    return kPictureBox;
+}
+
+bool TfrmEditColor::setPicture(const imaging::Bitmap& copy)
+{
+    // Stops the worker, which may still be reading the old source.
+    mEngine->Open(nullptr);
+    if (copy.isNull() || imaging::copyBitmap(mSource, copy) != imaging::Success ||
+        !mEngine->Open(&mSource)) {
+        mSource.reset();
+        return false;
+    }
+    // A new source starts from the middle of every slider; show the present ones on it.
+    if (anyChanged()) {
+        const auto& v = mValues;
+        mEngine->SetColours(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+    }
+    return true;
+}
+
+std::array<int, TfrmEditColor::SliderCount> TfrmEditColor::values() const
+{
+    return mValues;
+}
+
+bool TfrmEditColor::anyChanged() const
+{
+    for (int value : mValues) {
+        if (value != 0)
+            return true;
+    }
+    return false;
+}
+
+void TfrmEditColor::accept()
+{
+    if (anyChanged())
+        QDialog::accept();
+    else
+        QDialog::reject(); // nothing to change
+}
+
+void TfrmEditColor::positionChanged(Slider which, int position)
+{
+    const int value = 2 * position - 1000;
+    mValues[which] = value;
+    // Integer division truncates toward zero: −5 shows as 0, −15 as −1.
+    mValueLabels[which]->setText(QString::number(value / 10));
+    if (mValueLabels[which]->isVisible())
+        mValueLabels[which]->repaint(); // the engine's work must not hold the label back
+    if (mSource.isNull())
+        return;
+    switch (which) {
+    case Contrast:
+        mEngine->SetContrast(value);
+        break;
+    case Brightness:
+        mEngine->SetBrightness(value);
+        break;
+    case Saturation:
+        mEngine->SetSaturation(value);
+        break;
+    case Hue:
+        mEngine->SetHue(value);
+        break;
+    case Red:
+        mEngine->SetRed(value);
+        break;
+    case Green:
+        mEngine->SetGreen(value);
+        break;
+    case Blue:
+        mEngine->SetBlue(value);
+        break;
+    case SliderCount:
+        break;
+    }
+}
