@@ -1,4 +1,5 @@
 #include "EditTestSupport.h"
+#include "ExifThumbnail.h"
 #include "Geometry.h"
 #include "ImagingResult.h"
 
@@ -145,4 +146,48 @@ TEST_F(EditSaveTest, TurnSaveTurnSaveGivesTwoTurns)
     // The file matches what the editor shows.
     const Bitmap shown = h.current();
     EXPECT_NEAR(cornerRed(shown, true, true), cornerRed(saved, true, true), 3);
+}
+
+// A camera that was held upright writes the picture on its side with orientation 6; whether
+// the save moves the file's blocks (a mirror) or encodes the pixels (grey), the saved file
+// shows what the editor showed, with orientation 1.
+TEST_F(EditSaveTest, SavedPhotoIsUprightWhetherBlocksMovedOrEncoded)
+{
+    QByteArray stored;
+    ASSERT_EQ(saveBitmapToBuffer(picture(320, 240), FileFormat::Jpeg, 2, stored), Success);
+    QByteArray thumbnail;
+    ASSERT_EQ(saveBitmapToBuffer(picture(160, 120), FileFormat::Jpeg, 2, thumbnail), Success);
+    const QByteArray camera = addExifThumbnail(stored, thumbnail, 6);
+    ASSERT_FALSE(camera.isEmpty());
+    for (const bool mirror : {true, false}) {
+        SCOPED_TRACE(mirror ? "mirror" : "grey");
+        const QString file = path(mirror ? "mirrored.jpg" : "grey.jpg");
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(camera) == camera.size());
+        out.close();
+        Harness h(EditMode::Apply);
+        Bitmap source;
+        ASSERT_EQ(loadBitmap(file, source), Success);
+        ASSERT_EQ(source.width(), 240);
+        ASSERT_TRUE(h.engine->Open(&source, file));
+        if (mirror)
+            h.engine->Mirror(true, false);
+        else
+            h.engine->GreyScale();
+        ASSERT_TRUE(h.finish());
+        QString error;
+        ASSERT_TRUE(h.engine->Save(file, &error)) << error.toStdString();
+        PictureInfo info;
+        ASSERT_EQ(fileInfo(file, info), Success);
+        EXPECT_EQ(info.orientation, 1);
+        Bitmap saved;
+        ASSERT_EQ(loadBitmap(file, saved), Success);
+        const Bitmap shown = h.current();
+        ASSERT_EQ(saved.width(), shown.width());
+        ASSERT_EQ(saved.height(), shown.height());
+        for (const bool right : {false, true}) {
+            for (const bool bottom : {false, true})
+                EXPECT_NEAR(cornerRed(saved, right, bottom), cornerRed(shown, right, bottom), 4);
+        }
+    }
 }
