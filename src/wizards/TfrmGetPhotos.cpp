@@ -28,9 +28,11 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -251,6 +253,8 @@ struct TfrmGetPhotos::Private
     int totalFiles = 0;
     int filesStarted = 0;
     int filesCopied = 0;
+    // Handlers of the worker's messages now running (a question's own event loop nests them).
+    int handling = 0;
     // Declared last, so it is stopped before anything its messages reach goes away.
     std::unique_ptr<TCopyFilesThread> copyThread;
 };
@@ -708,6 +712,8 @@ bool TfrmGetPhotos::startCopy(const QString& source, const QString& destination)
 
 qintptr TfrmGetPhotos::handleCopyMessage(const WindowMessage& message)
 {
+    ++d->handling;
+    const auto leave = qScopeGuard([this] { --d->handling; });
     switch (message.id) {
     case WM_COPYSTART:
         d->lblFilename->setFullText(message.text);
@@ -769,10 +775,18 @@ void TfrmGetPhotos::btnCancelClick()
 
 void TfrmGetPhotos::stopCopyThread()
 {
-    if (d->copyThread) {
-        d->copyThread->stop();
-        d->copyThread.reset();
+    if (!d->copyThread)
+        return;
+    d->copyThread->stop();
+    // Stopped from inside one of its own messages (the window closed under an open
+    // question): the worker has ended, but its message is still being answered on this
+    // stack, so the object goes once that is over.
+    if (d->handling > 0) {
+        TCopyFilesThread* ended = d->copyThread.release();
+        QTimer::singleShot(0, qApp, [ended] { delete ended; });
+        return;
     }
+    d->copyThread.reset();
 }
 
 void TfrmGetPhotos::btnPrevClick()

@@ -28,6 +28,7 @@
 
 #include <cerrno>
 #include <deque>
+#include <functional>
 
 namespace {
 
@@ -55,6 +56,7 @@ public:
         const char* dialog;
         int button;
         bool tryToEscape = false;
+        std::function<void()> first = {}; // runs while the question is open
     };
 
     explicit QuestionAnswerer(std::deque<Step> script) : mScript(std::move(script))
@@ -77,6 +79,8 @@ private:
         mScript.pop_front();
         asked << dialog->objectName() + QLatin1Char(':') + dialog->message()->text();
         EXPECT_EQ(dialog->objectName(), QLatin1String(step.dialog));
+        if (step.first)
+            step.first();
         if (step.tryToEscape) {
             QTest::keyClick(dialog, Qt::Key_Escape);
             dialog->close();
@@ -219,6 +223,23 @@ TEST_F(GetPhotosWizardTest, CancelInAQuestionEndsTheRunAsCancelled)
     EXPECT_EQ(child<QLabel>(wizard, "lblNrCopied2")->text(), QStringLiteral("0"));
     EXPECT_FALSE(QFileInfo::exists(home(QStringLiteral("b.jpg"))));
     wizard.close();
+}
+
+TEST_F(GetPhotosWizardTest, ClosingUnderAnOpenQuestionStopsTheRunQuietly)
+{
+    TfrmGetPhotos wizard;
+    QFile old(home(QStringLiteral("a.jpg")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+    showOnCard(wizard, false);
+    child<QPushButton>(wizard, "btnNext1")->click();
+    QuestionAnswerer answerer({{"ReplaceFileDialog", 0, false, [&wizard] { wizard.reject(); }}});
+    child<QPushButton>(wizard, "btnNext2")->click();
+    ASSERT_TRUE(pumpUntil([&] { return answerer.done() && !wizard.isVisible(); }));
+    pumpFor(50ms); // the ended worker is deleted once its question is over
+    EXPECT_FALSE(wizard.hasCopyThread());
+    EXPECT_FALSE(child<QWidget>(wizard, "pnResult")->isVisibleTo(&wizard));
+    EXPECT_FALSE(QFileInfo::exists(home(QStringLiteral("c.jpg"))));
 }
 
 class CopyQuestionDialogTest : public ::testing::Test
