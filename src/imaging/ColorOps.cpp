@@ -305,6 +305,82 @@ inline int kernelWeight(int filter, int d, int k)
     return filter == 0 ? 1 : d + 1 - std::abs(k);
 }
 
+// The kernel's weights, offset −d first.
+using Weights = std::array<std::int32_t, 17>;
+// A horizontally filtered channel: at most 81 · 255 (the tent of dimension 8), so 16 bits
+// hold it, which lets the compiler use 16-bit multiplies, eight at a time.
+using Filtered = std::int16_t;
+
+// Horizontal pass where the whole kernel lies in the row: out[j] = Σ w[k]·src[j + 3(k − R)]
+// for the interleaved bytes j in [from, to), from ≥ 3R. With R fixed the taps unroll and
+// the loop over j vectorises, each sum staying in a register.
+template <int R>
+void filterSpan(const std::uint8_t* src, Filtered* out, std::size_t from, std::size_t to,
+                const Weights& weights)
+{
+    std::array<Filtered, 2 * R + 1> w{};
+    for (std::size_t k = 0; k < w.size(); ++k)
+        w[k] = Filtered(weights[k]);
+    const std::uint8_t* base = src + (from - 3 * R);
+    for (std::size_t j = 0; j < to - from; ++j) {
+        Filtered acc = 0;
+        for (std::size_t k = 0; k < w.size(); ++k)
+            acc = Filtered(acc + w[k] * base[j + 3 * k]);
+        out[from + j] = acc;
+    }
+}
+
+// Vertical pass and division for bytes of one weight, with all 2R + 1 rows of the kernel
+// present: smooth[j] = the rounded quotient, differs[j] = 1 where it is more than the
+// threshold away from p[j]. The division is a float division: the sums are below 2^21, so
+// they and the weight are exact in a float, and a correctly rounded quotient never reaches
+// the next integer (that would take an error of 1/weight, far above a float's 2^-15 at
+// 256), so it truncates to the exact quotient.
+template <int R>
+void smoothSpan(const Filtered* const* rows, const Weights& weights, std::int32_t weight,
+                int threshold, const std::uint8_t* p, std::size_t bytes, std::uint8_t* smooth,
+                std::uint8_t* differs)
+{
+    std::array<const Filtered*, 2 * R + 1> r{};
+    std::array<Filtered, 2 * R + 1> w{}; // 16 bits both: a widening multiply
+    std::copy_n(rows, 2 * R + 1, r.begin());
+    for (std::size_t k = 0; k < w.size(); ++k)
+        w[k] = Filtered(weights[k]);
+    const float divisor = float(weight);
+    const std::int32_t half = weight / 2;
+    for (std::size_t j = 0; j < bytes; ++j) {
+        std::int32_t sum = half;
+        for (std::size_t k = 0; k < r.size(); ++k)
+            sum += std::int32_t(w[k]) * std::int32_t(r[k][j]);
+        const int value = int(float(sum) / divisor);
+        smooth[j] = std::uint8_t(value);
+        differs[j] = std::abs(value - int(p[j])) > threshold ? 1 : 0;
+    }
+}
+
+// Calls fn.template operator()<R>() for the radius 1 … 8, so each gets its unrolled loops.
+template <typename Fn> void withRadius(int radius, const Fn& fn)
+{
+    switch (radius) {
+    case 1:
+        return fn.template operator()<1>();
+    case 2:
+        return fn.template operator()<2>();
+    case 3:
+        return fn.template operator()<3>();
+    case 4:
+        return fn.template operator()<4>();
+    case 5:
+        return fn.template operator()<5>();
+    case 6:
+        return fn.template operator()<6>();
+    case 7:
+        return fn.template operator()<7>();
+    default:
+        return fn.template operator()<8>();
+    }
+}
+
 // The separable smoothing behind antiAlias. Rows are filtered horizontally once, into a
 // ring that holds the 2d + 1 rows a vertical pass needs, each before its own row is
 // written, so the result only ever reads the unchanged picture. The rows go to the cores in
@@ -331,6 +407,9 @@ public:
         mWeightX.assign(std::size_t(mColumns.end - mColumns.begin), 0);
         for (int x = mColumns.begin; x < mColumns.end; ++x)
             mWeightX[std::size_t(x - mColumns.begin)] = weightSum(x, mBitmap.width());
+        mFullWeightX = weightSum(mRadius, 2 * mRadius + 1);
+        for (int k = -mRadius; k <= mRadius; ++k)
+            mWeights[std::size_t(k + mRadius)] = kernelWeight(mFilter, mRadius, k);
         const std::vector<RowRange> pieces =
             splitRows(rows.begin, rows.end, mBitmap.stride() * std::size_t(2 * mRadius + 1));
         saveRowsAtCuts(pieces);
@@ -341,8 +420,10 @@ private:
     // Per piece: the horizontally filtered rows and the vertical sums of one row.
     struct Buffers
     {
-        std::vector<std::int32_t> ring;
+        std::vector<Filtered> ring;
         std::vector<std::int32_t> sum;
+        std::vector<std::uint8_t> smooth;  // the filtered bytes of one row
+        std::vector<std::uint8_t> differs; // 1 where a byte differs by more than the threshold
     };
 
     void saveRowsAtCuts(const std::vector<RowRange>& pieces)
@@ -377,6 +458,8 @@ private:
         Buffers buffers;
         buffers.ring.assign(std::size_t(2 * mRadius + 1) * n * 3, 0);
         buffers.sum.assign(n * 3, 0);
+        buffers.smooth.assign(n * 3, 0);
+        buffers.differs.assign(n * 3, 0);
         int next = std::max(0, piece.begin - mRadius);
         for (int y = piece.begin; y < piece.end; ++y) {
             if (cancelRequested())
@@ -398,35 +481,31 @@ private:
         return sum;
     }
 
-    std::int32_t* ringRow(Buffers& buffers, int y) const
+    Filtered* ringRow(Buffers& buffers, int y) const
     {
         const std::size_t n = std::size_t(mColumns.end - mColumns.begin);
         return buffers.ring.data() + std::size_t(y % (2 * mRadius + 1)) * n * 3;
     }
 
-    void filterRow(const std::uint8_t* src, std::int32_t* ring) const
+    void filterRow(const std::uint8_t* src, Filtered* ring) const
     {
-        std::int32_t* out = ring - std::ptrdiff_t(mColumns.begin) * 3;
-        // Where the whole kernel lies in the row, tap by tap over the interleaved bytes,
-        // which the compiler vectorises; only the columns near the ends go pixel by pixel.
+        Filtered* out = ring - std::ptrdiff_t(mColumns.begin) * 3;
+        // Where the whole kernel lies in the row, over the interleaved bytes in a loop the
+        // compiler vectorises; only the columns near the ends go pixel by pixel.
         const int inner = std::max(mColumns.begin, mRadius);
         const int innerEnd = std::max(inner, std::min(mColumns.end, mBitmap.width() - mRadius));
         for (int x = mColumns.begin; x < inner; ++x)
             filterPixel(src, out, x);
         const std::size_t from = std::size_t(inner) * 3;
         const std::size_t to = std::size_t(innerEnd) * 3;
-        std::fill(out + from, out + to, 0);
-        for (int k = -mRadius; k <= mRadius; ++k) {
-            const std::int32_t w = kernelWeight(mFilter, mRadius, k);
-            const std::uint8_t* tap = src + std::ptrdiff_t(k) * 3;
-            for (std::size_t j = from; j < to; ++j)
-                out[j] += w * tap[j];
+        if (from < to) {
+            withRadius(mRadius, [&]<int R>() { filterSpan<R>(src, out, from, to, mWeights); });
         }
         for (int x = std::max(inner, innerEnd); x < mColumns.end; ++x)
             filterPixel(src, out, x);
     }
 
-    void filterPixel(const std::uint8_t* src, std::int32_t* out, int x) const
+    void filterPixel(const std::uint8_t* src, Filtered* out, int x) const
     {
         std::int32_t r = 0;
         std::int32_t g = 0;
@@ -438,43 +517,117 @@ private:
             g += w * p[1];
             b += w * p[2];
         }
-        std::int32_t* o = out + std::size_t(x) * 3;
-        o[0] = r;
-        o[1] = g;
-        o[2] = b;
+        Filtered* o = out + std::size_t(x) * 3;
+        o[0] = Filtered(r);
+        o[1] = Filtered(g);
+        o[2] = Filtered(b);
     }
 
     void smoothRow(Buffers& buffers, int y, const Span& s) const
     {
+        const int top = std::max(0, y - mRadius);
+        const int bottom = std::min(mBitmap.height() - 1, y + mRadius);
+        const std::int32_t weightY = weightSum(y, mBitmap.height());
+        // Away from the picture's edges every pixel has the whole kernel's weight.
+        const int innerBegin = std::clamp(mRadius, s.begin, s.end);
+        const int innerEnd = std::clamp(mBitmap.width() - mRadius, innerBegin, s.end);
+        if (top == y - mRadius && bottom == y + mRadius) {
+            sumColumns(buffers, y, s.begin, innerBegin);
+            sumColumns(buffers, y, innerEnd, s.end);
+            smoothInner(buffers, y, innerBegin, innerEnd, mFullWeightX * weightY);
+        } else {
+            sumColumns(buffers, y, s.begin, s.end);
+            smoothInnerFromSums(buffers, y, innerBegin, innerEnd, mFullWeightX * weightY);
+        }
+        smoothEdge(buffers, y, s.begin, innerBegin, weightY);
+        smoothEdge(buffers, y, innerEnd, s.end, weightY);
+    }
+
+    // The vertical sums of columns [begin, end) of row y into buffers.sum.
+    void sumColumns(Buffers& buffers, int y, int begin, int end) const
+    {
+        if (begin >= end)
+            return;
         std::int32_t* sum = buffers.sum.data();
-        const std::size_t from = std::size_t(s.begin - mColumns.begin) * 3;
-        const std::size_t to = std::size_t(s.end - mColumns.begin) * 3;
+        const std::size_t from = std::size_t(begin - mColumns.begin) * 3;
+        const std::size_t to = std::size_t(end - mColumns.begin) * 3;
         std::fill(sum + from, sum + to, 0);
         const int top = std::max(0, y - mRadius);
         const int bottom = std::min(mBitmap.height() - 1, y + mRadius);
         for (int row = top; row <= bottom; ++row) {
             const std::int32_t w = kernelWeight(mFilter, mRadius, row - y);
-            const std::int32_t* h = ringRow(buffers, row);
+            const Filtered* h = ringRow(buffers, row);
             for (std::size_t i = from; i < to; ++i)
                 sum[i] += w * h[i];
         }
-        const std::int32_t weightY = weightSum(y, mBitmap.height());
-        std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(s.begin) * 3;
-        // Division by the weight through a 2^40 reciprocal: exact for these sums (below
-        // 2^21) and several times cheaper than a division per channel. The weight only
-        // changes near the edges.
-        std::int32_t weight = 0;
-        std::uint64_t reciprocal = 0;
-        for (int x = s.begin; x < s.end; ++x, p += 3) {
-            const std::size_t i = std::size_t(x - mColumns.begin);
-            if (const std::int32_t w = mWeightX[i] * weightY; w != weight) {
-                weight = w;
-                reciprocal = ((std::uint64_t(1) << 40) + std::uint64_t(w) - 1) / std::uint64_t(w);
+    }
+
+    // Columns [begin, end) of a row whose kernel has all its rows: the sums and the division
+    // in one vectorised pass.
+    void smoothInner(Buffers& buffers, int y, int begin, int end, std::int32_t weight) const
+    {
+        if (begin >= end)
+            return;
+        std::array<const Filtered*, 17> rows{};
+        const std::size_t offset = std::size_t(begin - mColumns.begin) * 3;
+        for (int k = 0; k <= 2 * mRadius; ++k)
+            rows[std::size_t(k)] = ringRow(buffers, y - mRadius + k) + offset;
+        const std::size_t bytes = std::size_t(end - begin) * 3;
+        const std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(begin) * 3;
+        withRadius(mRadius, [&]<int R>() {
+            smoothSpan<R>(rows.data(), mWeights, weight, mThreshold, p, bytes,
+                          buffers.smooth.data(), buffers.differs.data());
+        });
+        takeSmoothed(buffers, y, begin, end);
+    }
+
+    // The same where the kernel is cut by the top or bottom edge, from buffers.sum.
+    void smoothInnerFromSums(Buffers& buffers, int y, int begin, int end, std::int32_t weight) const
+    {
+        if (begin >= end)
+            return;
+        const std::size_t bytes = std::size_t(end - begin) * 3;
+        const std::int32_t* sum = buffers.sum.data() + std::size_t(begin - mColumns.begin) * 3;
+        const std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(begin) * 3;
+        const float divisor = float(weight); // exact: see smoothSpan
+        for (std::size_t j = 0; j < bytes; ++j) {
+            const int value = int(float(sum[j] + weight / 2) / divisor);
+            buffers.smooth[j] = std::uint8_t(value);
+            buffers.differs[j] = std::abs(value - int(p[j])) > mThreshold ? 1 : 0;
+        }
+        takeSmoothed(buffers, y, begin, end);
+    }
+
+    // A pixel takes its smoothed value when any of its channels differs enough.
+    void takeSmoothed(const Buffers& buffers, int y, int begin, int end) const
+    {
+        std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(begin) * 3;
+        const std::uint8_t* smooth = buffers.smooth.data();
+        const std::uint8_t* differs = buffers.differs.data();
+        const std::size_t bytes = std::size_t(end - begin) * 3;
+        for (std::size_t j = 0; j < bytes; j += 3) {
+            if (differs[j] | differs[j + 1] | differs[j + 2]) {
+                p[j] = smooth[j];
+                p[j + 1] = smooth[j + 1];
+                p[j + 2] = smooth[j + 2];
             }
+        }
+    }
+
+    // Pixels whose weight changes from one to the next. Division by the weight through a
+    // 2^40 reciprocal: exact for these sums (below 2^21).
+    void smoothEdge(const Buffers& buffers, int y, int begin, int end, std::int32_t weightY) const
+    {
+        std::uint8_t* p = mBitmap.scanLine(y) + std::size_t(begin) * 3;
+        for (int x = begin; x < end; ++x, p += 3) {
+            const std::size_t i = std::size_t(x - mColumns.begin);
+            const std::int32_t weight = mWeightX[i] * weightY;
+            const std::uint64_t reciprocal =
+                ((std::uint64_t(1) << 40) + std::uint64_t(weight) - 1) / std::uint64_t(weight);
             std::array<int, 3> smooth{};
             bool differs = false;
             for (std::size_t c = 0; c < 3; ++c) {
-                const auto rounded = std::uint64_t(sum[i * 3 + c] + weight / 2);
+                const auto rounded = std::uint64_t(buffers.sum[i * 3 + c] + weight / 2);
                 smooth[c] = int((rounded * reciprocal) >> 40);
                 differs = differs || std::abs(smooth[c] - p[c]) > mThreshold;
             }
@@ -491,6 +644,8 @@ private:
     int mFilter;
     Span mColumns;
     std::vector<std::int32_t> mWeightX;
+    std::int32_t mFullWeightX = 0; // the whole kernel's sum
+    Weights mWeights{};
     std::vector<std::uint8_t> mSaved; // rows near the cuts between pieces, as they were
     std::vector<int> mSavedIndex;     // row → its copy in mSaved, or −1
 };
