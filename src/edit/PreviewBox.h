@@ -1,4 +1,4 @@
-// The sunken box of the rotate and colour dialogs that shows their preview (pnImage): the
+// The framed box of the rotate and colour dialogs that shows their preview (pnImage): the
 // engine places the image control centred inside its 1-pixel bevel.
 #pragma once
 
