@@ -101,6 +101,7 @@ struct StagedCopy::Private
                    XXH3_state_t* state, ssize_t* copied);
     bool copyData(int in, qint64 total, const CopyFileProgress& progress,
                   const std::atomic<int>* cancel);
+    bool flush();
     bool verify(const std::atomic<int>* cancel);
     bool moveIntoPlace();
     void discardTemporary()
@@ -117,6 +118,7 @@ struct StagedCopy::Private
     bool failIfExists = true;
     bool verifying = true;
     bool kernelCopies = true;
+    bool flushed = false;
     QByteArray temporary; // empty unless a staged copy waits for its commit
     Fd out;
     qint64 size = 0;
@@ -252,10 +254,24 @@ bool StagedCopy::Private::copyData(int in, qint64 total, const CopyFileProgress&
     return true;
 }
 
+bool StagedCopy::Private::flush()
+{
+    if (flushed)
+        return true;
+    if (::fsync(out.fd) != 0)
+        return failWrite(errno);
+    flushed = true;
+    if (verifying) {
+        // Clean pages only are dropped, so this comes after the flush: the read-back is the
+        // disk's. Its first blocks are asked for at once, beside those of other copies.
+        ::posix_fadvise(out.fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::posix_fadvise(out.fd, 0, kReadAhead, POSIX_FADV_WILLNEED);
+    }
+    return true;
+}
+
 bool StagedCopy::Private::verify(const std::atomic<int>* cancel)
 {
-    // Clean pages only are dropped, so this comes after the flush: the read-back is the disk's.
-    ::posix_fadvise(out.fd, 0, 0, POSIX_FADV_DONTNEED);
     std::vector<char> buffer(kBlockSize);
     HashState state;
     qint64 offset = 0;
@@ -269,6 +285,7 @@ bool StagedCopy::Private::verify(const std::atomic<int>* cancel)
             return fail(CopyFileError::Other, errno);
         if (got == 0)
             break;
+        ::posix_fadvise(out.fd, offset + got, kReadAhead, POSIX_FADV_WILLNEED);
         XXH3_64bits_update(state.state, buffer.data(), size_t(got));
         offset += got;
     }
@@ -316,6 +333,7 @@ bool StagedCopy::stage(const QString& source, const QString& destination, bool f
         d = std::make_unique<Private>();
     d->discardTemporary();
     d->failure = {};
+    d->flushed = false;
     d->destination = QFile::encodeName(destination);
     d->failIfExists = failIfExists;
     d->verifying = options.verify;
@@ -354,16 +372,20 @@ bool StagedCopy::stage(const QString& source, const QString& destination, bool f
     return true;
 }
 
-bool StagedCopy::commit(const std::atomic<int>* cancel)
+bool StagedCopy::flush()
 {
     if (!d || d->temporary.isEmpty()) {
-        if (d)
+        if (d && d->failure.code == CopyFileError::None)
             d->failure = failureOf(CopyFileError::Other, EINVAL);
         return false;
     }
-    d->failure = {};
-    if (::fsync(d->out.fd) != 0)
-        return d->failWrite(errno);
+    return d->flush();
+}
+
+bool StagedCopy::commit(const std::atomic<int>* cancel)
+{
+    if (!flush())
+        return false;
     if (d->verifying && !d->verify(cancel))
         return false;
     if (cancelled(cancel))

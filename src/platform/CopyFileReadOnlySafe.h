@@ -70,6 +70,9 @@ public:
     bool stage(const QString& source, const QString& destination, bool failIfExists,
                const CopyFileProgress& progress, const std::atomic<int>* cancel,
                const CopyFileOptions& options = {});
+    // Puts the temporary file on the disk (and starts reading it back); commit() does it when
+    // nobody did. Several copies flushed before any is committed share the file system's work.
+    bool flush();
     // The destination is checked again first: fail-if-exists and the read-only rule hold for
     // whatever is there by now. cancel is polled while reading back, and before the rename.
     bool commit(const std::atomic<int>* cancel);

@@ -46,9 +46,9 @@ bool pathExists(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &info) == 0;
 }
 
-// Files copied ahead of their flush: enough to keep the disk busy while one is flushed and
-// read back, few enough that a stop has little to throw away.
-constexpr size_t kFilesAhead = 3;
+// Files copied ahead of their flush: enough to keep the disk busy while others are flushed
+// and read back, and to flush several in one go; few enough that a stop throws little away.
+constexpr size_t kFilesAhead = 6;
 
 } // namespace
 
@@ -166,9 +166,15 @@ private:
         }
     }
 
-    // Commits in order up to the first failure; returns how many were handled.
+    // Commits in order up to the first failure; returns how many were handled. All are put on
+    // the disk first: one journal commit of the file system then covers several files.
     size_t commit(std::vector<Staged>& batch)
     {
+        for (Staged& staged : batch) {
+            if (mStopping())
+                break;
+            staged.copy.flush(); // a failure is the commit's
+        }
         size_t handled = 0;
         bool named = false;
         while (handled < batch.size() && !mStopping()) {
