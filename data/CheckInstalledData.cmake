@@ -1,5 +1,6 @@
 # Installs the desktop component into PREFIX and checks what a desktop finds there: the
-# launcher as the media handler, the software-centre entry naming it, and each icon at its size.
+# launcher as the media handler, the software-centre entry naming it, and each icon at its size;
+# then the manual beside the program's data.
 cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component desktop
@@ -44,3 +45,34 @@ foreach(size 48 64 128 256)
         message(FATAL_ERROR "the ${size} px icon is ${width} x ${height}")
     endif()
 endforeach()
+
+# The manual that Help opens: the page, and every picture and link it has inside its own
+# folder, since a browser opens it from the disk with nothing else at hand.
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component manual
+                        --prefix ${PREFIX}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "installing the manual failed: ${result}")
+endif()
+set(manual_dir ${share}/velko-fotodesk/Manual)
+if(NOT EXISTS ${manual_dir}/manual.htm)
+    message(FATAL_ERROR "the manual is not installed: ${manual_dir}/manual.htm")
+endif()
+file(READ ${manual_dir}/manual.htm page)
+string(REGEX MATCHALL "(src|href)=\"[^\"#][^\"]*\"" references "${page}")
+set(pictures 0)
+foreach(reference IN LISTS references)
+    string(REGEX REPLACE "^(src|href)=\"([^\"]*)\"$" "\\2" target "${reference}")
+    if(target MATCHES "://")
+        message(FATAL_ERROR "the manual reaches outside its folder: ${target}")
+    endif()
+    if(NOT EXISTS ${manual_dir}/${target})
+        message(FATAL_ERROR "the manual shows ${target}, which is not installed")
+    endif()
+    if(target MATCHES "\\.png$")
+        math(EXPR pictures "${pictures} + 1")
+    endif()
+endforeach()
+if(pictures EQUAL 0)
+    message(FATAL_ERROR "the installed manual shows no pictures")
+endif()

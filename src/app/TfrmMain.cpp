@@ -1,7 +1,9 @@
 #include "TfrmMain.h"
 
 #include "AppResources.h"
+#include "DeletePhotos.h"
 #include "DriveRequestEvent.h"
+#include "HelpManual.h"
 #include "LinkLabel.h"
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
@@ -534,13 +536,15 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
             handler = &TfrmMain::btnSlideshowClick;
         else if (command.button == btnEdit)
             handler = &TfrmMain::commandNotYetAvailable;
+        else if (command.button == btnDelete)
+            handler = &TfrmMain::btnDeleteClick;
         // Edit has two labels; its button must still run the command once a click.
         if (connected.insert(command.button).second)
             connect(command.button, &QToolButton::clicked, this, handler);
         connect(command.label, &LinkLabel::clicked, this, handler);
     }
     connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::commandNotYetAvailable);
-    connectCommand(btnHelp, cptHelp, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnHelp, cptHelp, &TfrmMain::btnHelpClick);
     return pnButtons;
 }
 
@@ -665,6 +669,16 @@ void TfrmMain::showNoPhotosSelected()
     box.exec();
 }
 
+void TfrmMain::btnDeleteClick()
+{
+    DeletePhotos::run(this, *VelkoImageScroller1);
+}
+
+void TfrmMain::btnHelpClick()
+{
+    openManual(this);
+}
+
 void TfrmMain::btnSelectAllClick()
 {
     VelkoImageScroller1->SetAllSelected(true);
@@ -697,7 +711,9 @@ bool TfrmMain::AppMessage(QObject*, QEvent* event)
         return true;
     }
     if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_F1) {
-        commandNotYetAvailable(); // the manual
+        // Held down, it opens the manual once.
+        if (!static_cast<QKeyEvent*>(event)->isAutoRepeat())
+            btnHelpClick();
         return true;
     }
     return false;

@@ -100,6 +100,9 @@ private:
     void btnSelectAllClick();
     void btnDeselectAllClick();
     void commandNotYetAvailable() {}
+    void btnDeleteClick();
+    // Help and F1: the manual.
+    void btnHelpClick();
     // The commands that work on the selected photos; text 114 when there are none.
     void photoCommand();
     void btnViewClick();

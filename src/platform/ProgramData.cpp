@@ -6,6 +6,9 @@
 
 QString programDataFolder()
 {
+    // Tests point the program at a data folder of their own.
+    if (const QString redirected = qEnvironmentVariable("VELKO_DATA_DIR"); !redirected.isEmpty())
+        return QDir::cleanPath(redirected);
     const QString exeDir = QCoreApplication::applicationDirPath();
     // An installed program lives in <prefix>/bin; its data in <prefix>/share/velko-fotodesk.
     const QString installed = QDir::cleanPath(exeDir + QStringLiteral("/../share/velko-fotodesk"));

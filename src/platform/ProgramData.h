@@ -4,7 +4,8 @@
 #include <QString>
 
 // The folder of the installed data: the executable's folder in a build tree,
-// else share/velko-fotodesk of the install prefix. Ends without a slash.
+// else share/velko-fotodesk of the install prefix; VELKO_DATA_DIR, when set, instead.
+// Ends without a slash.
 QString programDataFolder();
 
 // A file in that folder, e.g. programDataFile("Manual/manual.htm").

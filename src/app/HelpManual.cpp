@@ -1,0 +1,81 @@
+#include "HelpManual.h"
+
+#include "MachineSettings.h"
+#include "ProgramData.h"
+#include "ProgramVersion.h"
+#include "uLanguage.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScopedValueRollback>
+
+namespace {
+
+enum : unsigned
+{
+    TextOk = 7,
+    TextManualNotInstalled = 132,
+};
+
+constexpr char kManualFile[] = "Manual/manual.htm";
+constexpr char kOnlineManualPath[] = "/fotodesk/manual/default.aspx";
+
+QString siteHostSetting()
+{
+    const std::unique_ptr<QSettings> settings = openUserSettings(false);
+    return settings ? settings->value(QStringLiteral("SiteHost")).toString() : QString();
+}
+
+} // namespace
+
+QString photoSiteBaseAddress(const QString& siteHost)
+{
+    QString rest = siteHost.trimmed();
+    QString scheme = QStringLiteral("http");
+    for (const QString& given : {QStringLiteral("https"), QStringLiteral("http")}) {
+        if (rest.startsWith(given + QStringLiteral("://"), Qt::CaseInsensitive)) {
+            scheme = given;
+            rest = rest.mid(given.size() + 3);
+            break;
+        }
+    }
+    // A host with a port; a path someone typed after it is not part of the site's address.
+    rest = rest.section(QLatin1Char('/'), 0, 0);
+    const QUrl address(scheme + QStringLiteral("://") + rest, QUrl::StrictMode);
+    if (rest.isEmpty() || !address.isValid() || address.host().isEmpty() ||
+        !address.userInfo().isEmpty())
+        return QString();
+    return address.toString();
+}
+
+QUrl manualAddress()
+{
+    const QFileInfo manual(programDataFile(QLatin1String(kManualFile)));
+    if (manual.isFile())
+        return QUrl::fromLocalFile(manual.absoluteFilePath());
+    const QString site = photoSiteBaseAddress(siteHostSetting());
+    if (site.isEmpty())
+        return QUrl();
+    return QUrl(site + QLatin1String(kOnlineManualPath));
+}
+
+void openManual(QWidget* parent)
+{
+    // F1 held down, or pressed again on the message below, opens nothing more.
+    static bool opening = false;
+    if (opening)
+        return;
+    const QScopedValueRollback guard(opening, true);
+
+    const QUrl address = manualAddress();
+    if (!address.isEmpty()) {
+        QDesktopServices::openUrl(address);
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QLatin1String(kApplicationTitle),
+                    GetText(TextManualNotInstalled), QMessageBox::NoButton, parent);
+    box.setObjectName(QStringLiteral("ManualNotInstalled"));
+    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
+    box.exec();
+}
