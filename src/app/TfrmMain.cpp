@@ -327,6 +327,53 @@ void TfrmMain::createEditFrame()
     frmEditPicture->setPalette(palette());
     frmEditPicture->setFont(font());
     frmEditPicture->hide();
+    connect(VelkoImageScroller1, &TVelkoImageScroller::OnItemDblClick, this,
+            &TfrmMain::VelkoImageScroller1ItemDblClick);
+    connect(frmEditPicture, &TfrmEditPicture::statusText, this,
+            [this](int panel, const QString& text) {
+                (panel == 0 ? StatusPanel0 : StatusPanel1)->setText(text);
+            });
+    connect(frmEditPicture, &TfrmEditPicture::closed, this, &TfrmMain::editFrameClosed);
+}
+
+QRect TfrmMain::editFrameArea() const
+{
+    const int top = kTopBandHeight + kBarHeight;
+    const QRect client = centralWidget()->rect();
+    return QRect(0, top, client.width(), std::max(0, client.height() - top));
+}
+
+void TfrmMain::btnEditClick()
+{
+    if (TPhoto* photo = VelkoImageScroller1->GetActivePhoto())
+        VelkoImageScroller1ItemDblClick(photo);
+}
+
+void TfrmMain::VelkoImageScroller1ItemDblClick(TPhoto* Photo)
+{
+    if (!Photo || frmEditPicture->isVisible())
+        return;
+    const QString path = Photo->path();
+    WaitCursor wait;
+    frmEditPicture->setGeometry(editFrameArea());
+    if (!frmEditPicture->Open(path))
+        return;
+    mTreeFocusPolicy = VelkoDirectoryTreeview1->focusPolicy();
+    mGridFocusPolicy = VelkoImageScroller1->focusPolicy();
+    VelkoDirectoryTreeview1->setFocusPolicy(Qt::NoFocus);
+    VelkoImageScroller1->setFocusPolicy(Qt::NoFocus);
+    if (QWidget* focused = QApplication::focusWidget())
+        focused->clearFocus();
+    StatusPanel0->setText(path);
+}
+
+void TfrmMain::editFrameClosed()
+{
+    StatusPanel0->clear();
+    StatusPanel1->clear();
+    VelkoDirectoryTreeview1->setFocusPolicy(mTreeFocusPolicy);
+    VelkoImageScroller1->setFocusPolicy(mGridFocusPolicy);
+    VelkoImageScroller1->setFocus();
 }
 
 void TfrmMain::setWebcamCommandVisible(bool visible)
@@ -535,7 +582,7 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
         else if (command.button == btnSlideshow)
             handler = &TfrmMain::btnSlideshowClick;
         else if (command.button == btnEdit)
-            handler = &TfrmMain::commandNotYetAvailable;
+            handler = &TfrmMain::btnEditClick;
         else if (command.button == btnDelete)
             handler = &TfrmMain::btnDeleteClick;
         // Edit has two labels; its button must still run the command once a click.
@@ -777,8 +824,11 @@ void TfrmMain::bringToFront()
 
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    // The edit frame covers the window; it has to be closed first.
+    // The edit frame covers the window: this closes the frame (it may ask to save), and the
+    // window stays.
     if (frmEditPicture && frmEditPicture->isVisible()) {
+        if (frmEditPicture->canClose())
+            frmEditPicture->requestClose();
         event->ignore();
         return;
     }
@@ -789,5 +839,5 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     if (frmEditPicture)
-        frmEditPicture->setGeometry(centralWidget()->rect());
+        frmEditPicture->setGeometry(editFrameArea());
 }

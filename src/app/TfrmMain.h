@@ -14,6 +14,7 @@ class QToolButton;
 class QTreeWidgetItem;
 class LinkLabel;
 class TVelkoDirectoryTreeview;
+class TPhoto;
 class TVelkoImageScroller;
 class TfrmEditPicture;
 class TfrmPics;
@@ -73,6 +74,12 @@ private:
     void applySizeLimits();
     void showMyDocuments();
     void createEditFrame();
+    // Edit: the grid's active photo, or the photo double-clicked, in the edit frame.
+    void btnEditClick();
+    void VelkoImageScroller1ItemDblClick(TPhoto* Photo);
+    void editFrameClosed();
+    // The frame takes over everything below the instruction bar.
+    QRect editFrameArea() const;
     // A command of the column at its fixed place: its button, its label and their top.
     struct CommandSlot
     {
@@ -165,4 +172,7 @@ private:
     QLabel* StatusPanel0 = nullptr;
     QLabel* StatusPanel1 = nullptr;
     TfrmEditPicture* frmEditPicture = nullptr;
+    // The tree's and the grid's tab stops, taken while the edit frame is shown.
+    Qt::FocusPolicy mTreeFocusPolicy = Qt::StrongFocus;
+    Qt::FocusPolicy mGridFocusPolicy = Qt::StrongFocus;
 };

@@ -11,6 +11,7 @@
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmCreateAlbumEXE.h"
+#include "TfrmEditPicture.h"
 #include "TfrmGetPhotos.h"
 #include "TfrmMain.h"
 #include "TfrmPics.h"
@@ -24,6 +25,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
@@ -63,6 +65,7 @@ private slots:
     void f1IsHandledByTheHook();
     void treeStartsAtMyDocumentsAndFeedsTheGrid();
     void closingIsRefusedWhileEditing();
+    void editOpensTheActivePhotoOverThePhotoArea();
     void photoCommandsWithoutASelectionSayWhatIsMissing();
     void splashStaysUpForItsMinimumTime();
     void eachCommandButtonRunsItsCommandOnce();
@@ -414,11 +417,68 @@ void MainWindowTest::closingIsRefusedWhileEditing()
     auto* frame = child<QWidget>(window, "frmEditPicture");
     QVERIFY(!frame->isVisible());
     frame->show();
-    QCOMPARE(frame->geometry(), window.centralWidget()->rect());
     QVERIFY(!window.close());
     QVERIFY(window.isVisible());
     frame->hide();
     QVERIFY(window.close());
+}
+
+void MainWindowTest::editOpensTheActivePhotoOverThePhotoArea()
+{
+    TfrmMain window;
+    window.setGeometry(100, 80, 1000, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* frame = child<TfrmEditPicture>(window, "frmEditPicture");
+    auto* panel0 = child<QLabel>(window, "StatusPanel0");
+    auto* panel1 = child<QLabel>(window, "StatusPanel1");
+    TVelkoImageScroller* grid = window.imageScroller();
+
+    // With an empty grid, nothing.
+    child<QToolButton>(window, "btnEdit")->click();
+    QVERIFY(!frame->isVisible());
+
+    imaging::Bitmap bitmap;
+    QCOMPARE(bitmap.allocate(64, 48), imaging::Success);
+    std::fill(bitmap.bits(), bitmap.bits() + bitmap.byteCount(), std::uint8_t(120));
+    QByteArray jpeg;
+    QCOMPARE(imaging::saveJpeg(bitmap, 90, jpeg), imaging::Success);
+    for (const char* name : {"home/a.jpg", "home/b.jpg"})
+        mNamespace->writeFile(name, jpeg);
+    QVERIFY(pumpUntil([&] { return grid->photos().count() == 2; }));
+    QCOMPARE(grid->focusedIndex(), -1);
+
+    // No focused photo: the first is focused and opened, covering tree and grid.
+    QTest::mouseClick(child<LinkLabel>(window, "lblEdit"), Qt::LeftButton);
+    QVERIFY(frame->isVisible());
+    QCOMPARE(grid->focusedIndex(), 0);
+    QCOMPARE(panel0->text(), grid->photos().at(0)->path());
+    QCOMPARE(panel1->text(), QStringLiteral("64x48"));
+    const QRect covered = frame->geometry();
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(grid), static_cast<QWidget*>(window.directoryTree())})
+        QVERIFY(covered.contains(
+            QRect(hidden->mapTo(window.centralWidget(), QPoint()), hidden->size())));
+    QCOMPARE(grid->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(window.directoryTree()->focusPolicy(), Qt::NoFocus);
+
+    // The window stays while the frame is shown; closing it closes the unedited frame.
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+    QVERIFY(!frame->isVisible());
+    QVERIFY(panel0->text().isEmpty());
+    QVERIFY(panel1->text().isEmpty());
+    QVERIFY(grid->focusPolicy() != Qt::NoFocus);
+    QVERIFY(window.directoryTree()->focusPolicy() != Qt::NoFocus);
+    QCOMPARE(QApplication::focusWidget(), grid);
+
+    // A double-click (or Enter) on the second photo opens that one.
+    grid->setFocus();
+    QTest::keyClick(grid, Qt::Key_Right);
+    QTest::keyClick(grid, Qt::Key_Return);
+    QVERIFY(frame->isVisible());
+    QCOMPARE(panel0->text(), grid->photos().at(1)->path());
+    QVERIFY(frame->requestClose());
 }
 
 void MainWindowTest::splashStaysUpForItsMinimumTime()
