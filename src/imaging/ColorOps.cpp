@@ -3,6 +3,7 @@
 #include "Cancel.h"
 #include "ImagingResult.h"
 #include "ParallelRows.h"
+#include "PixelKernel.h"
 
 #include <algorithm>
 #include <array>
@@ -150,18 +151,51 @@ int applyLuts(Bitmap& bitmap, const std::array<Lut, 3>& luts)
 }
 
 // A 3×3 channel mix in fixed point with `Shift` fractional bits: out[i] = Σ m[i][j]·in[j].
+// out[i] = Σ m[i][j]·in[j] in fixed point with `shift` fractional bits, over count pixels.
+PIXEL_KERNEL void mixChannels(std::uint8_t* __restrict p, std::size_t count,
+                              const int* __restrict matrix, int shift)
+{
+    int m[9];
+    std::copy_n(matrix, 9, m);
+    const int half = 1 << (shift - 1);
+    for (std::size_t i = 0; i < count; ++i, p += 3) {
+        const int r = p[0];
+        const int g = p[1];
+        const int b = p[2];
+        p[0] = clampByte((m[0] * r + m[1] * g + m[2] * b + half) >> shift);
+        p[1] = clampByte((m[3] * r + m[4] * g + m[5] * b + half) >> shift);
+        p[2] = clampByte((m[6] * r + m[7] * g + m[8] * b + half) >> shift);
+    }
+}
+
+// v' = Y + (v − Y)·k with k in 10 fractional bits.
+PIXEL_KERNEL void saturatePixels(std::uint8_t* __restrict p, std::size_t count, int k)
+{
+    for (std::size_t i = 0; i < count; ++i, p += 3) {
+        const int y = luma(p[0], p[1], p[2]);
+        p[0] = clampByte(y + (((p[0] - y) * k + 512) >> 10));
+        p[1] = clampByte(y + (((p[1] - y) * k + 512) >> 10));
+        p[2] = clampByte(y + (((p[2] - y) * k + 512) >> 10));
+    }
+}
+
+PIXEL_KERNEL void greyPixels(std::uint8_t* __restrict p, std::size_t count)
+{
+    for (std::size_t i = 0; i < count; ++i, p += 3) {
+        const auto y = std::uint8_t(luma(p[0], p[1], p[2]));
+        p[0] = y;
+        p[1] = y;
+        p[2] = y;
+    }
+}
+
+// A 3×3 channel mix in fixed point with `Shift` fractional bits: out[i] = Σ m[i][j]·in[j].
 template <int Shift> int applyMatrix(Bitmap& bitmap, const std::array<std::array<int, 3>, 3>& m)
 {
-    constexpr int half = 1 << (Shift - 1);
-    return forEachSpan(bitmap, [&m](std::uint8_t* p, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i, p += 3) {
-            const int r = p[0];
-            const int g = p[1];
-            const int b = p[2];
-            p[0] = clampByte((m[0][0] * r + m[0][1] * g + m[0][2] * b + half) >> Shift);
-            p[1] = clampByte((m[1][0] * r + m[1][1] * g + m[1][2] * b + half) >> Shift);
-            p[2] = clampByte((m[2][0] * r + m[2][1] * g + m[2][2] * b + half) >> Shift);
-        }
+    const std::array<int, 9> flat{m[0][0], m[0][1], m[0][2], m[1][0], m[1][1],
+                                  m[1][2], m[2][0], m[2][1], m[2][2]};
+    return forEachSpan(bitmap, [&flat](std::uint8_t* p, std::size_t count) {
+        mixChannels(p, count, flat.data(), Shift);
     });
 }
 
@@ -692,14 +726,8 @@ int changeSaturation(Bitmap& bitmap, int change)
     if (change == 0)
         return Success;
     const int k = int(std::lround(1024.0 * (1000 + change) / 1000.0)); // 10 fractional bits
-    return forEachSpan(bitmap, [k](std::uint8_t* p, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i, p += 3) {
-            const int y = luma(p[0], p[1], p[2]);
-            p[0] = clampByte(y + (((p[0] - y) * k + 512) >> 10));
-            p[1] = clampByte(y + (((p[1] - y) * k + 512) >> 10));
-            p[2] = clampByte(y + (((p[2] - y) * k + 512) >> 10));
-        }
-    });
+    return forEachSpan(bitmap,
+                       [k](std::uint8_t* p, std::size_t count) { saturatePixels(p, count, k); });
 }
 
 int changeHue(Bitmap& bitmap, int degrees)
@@ -763,14 +791,7 @@ int desaturate(Bitmap& bitmap)
 {
     if (const int r = checkBitmap(bitmap); r != Success)
         return r;
-    return forEachSpan(bitmap, [](std::uint8_t* p, std::size_t count) {
-        for (std::size_t i = 0; i < count; ++i, p += 3) {
-            const auto y = std::uint8_t(luma(p[0], p[1], p[2]));
-            p[0] = y;
-            p[1] = y;
-            p[2] = y;
-        }
-    });
+    return forEachSpan(bitmap, [](std::uint8_t* p, std::size_t count) { greyPixels(p, count); });
 }
 
 int antiAlias(Bitmap& bitmap, int threshold, int dimension, int filter)

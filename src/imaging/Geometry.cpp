@@ -3,6 +3,7 @@
 #include "Cancel.h"
 #include "ImagingResult.h"
 #include "ParallelRows.h"
+#include "PixelKernel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -88,6 +89,21 @@ inline std::uint8_t clampToByte(int value)
     return std::uint8_t(std::clamp(value, 0, 255));
 }
 
+// accumulator[x] += weight · row[x].
+PIXEL_KERNEL void accumulateRow(int* __restrict accumulator, const std::uint8_t* __restrict row,
+                                std::size_t bytes, int weight)
+{
+    for (std::size_t x = 0; x < bytes; ++x)
+        accumulator[x] += weight * row[x];
+}
+
+PIXEL_KERNEL void roundRow(const int* __restrict accumulator, std::uint8_t* __restrict target,
+                           std::size_t bytes)
+{
+    for (std::size_t x = 0; x < bytes; ++x)
+        target[x] = clampToByte(accumulator[x]);
+}
+
 int resampleRows(const Bitmap& in, Bitmap& out, int height, SizeMode mode)
 {
     if (const int result = out.allocate(in.width(), height); result != Success)
@@ -105,14 +121,10 @@ int resampleRows(const Bitmap& in, Bitmap& out, int height, SizeMode mode)
                 const int w = weights[k];
                 if (w == 0)
                     continue;
-                const std::uint8_t* row = in.scanLine(c.first[std::size_t(y)] + k);
-                int* acc = accumulator.data();
-                for (std::size_t x = 0; x < rowBytes; ++x)
-                    acc[x] += w * row[x];
+                accumulateRow(accumulator.data(), in.scanLine(c.first[std::size_t(y)] + k),
+                              rowBytes, w);
             }
-            std::uint8_t* target = out.scanLine(y);
-            for (std::size_t x = 0; x < rowBytes; ++x)
-                target[x] = clampToByte(accumulator[x]);
+            roundRow(accumulator.data(), out.scanLine(y), rowBytes);
         }
         return int(Success);
     });
@@ -170,6 +182,7 @@ int quarterTurn(Bitmap& bitmap, bool flipRows, bool flipColumns)
     if (const int result = out.allocate(h, w); result != Success)
         return result;
     const Bitmap& in = bitmap;
+    const auto step = std::ptrdiff_t(flipRows ? -1 : 1) * std::ptrdiff_t(in.stride());
     const int result = parallelRows(0, w, std::size_t(h) * 3, [&](const RowRange& rows) {
         constexpr int kTile = 32;
         for (int y0 = rows.begin; y0 < rows.end; y0 += kTile) {
@@ -177,16 +190,25 @@ int quarterTurn(Bitmap& bitmap, bool flipRows, bool flipColumns)
                 return int(Cancelled);
             const int y1 = std::min(rows.end, y0 + kTile);
             for (int x0 = 0; x0 < h; x0 += kTile) {
-                const int x1 = std::min(h, x0 + kTile);
+                const int count = std::min(h, x0 + kTile) - x0;
                 for (int y = y0; y < y1; ++y) {
+                    const int column = flipColumns ? w - 1 - y : y;
                     std::uint8_t* target = out.scanLine(y) + std::size_t(x0) * 3;
-                    const std::size_t column = std::size_t(flipColumns ? w - 1 - y : y) * 3;
-                    for (int x = x0; x < x1; ++x, target += 3) {
-                        const std::uint8_t* source = in.scanLine(flipRows ? h - 1 - x : x) + column;
-                        target[0] = source[0];
-                        target[1] = source[1];
-                        target[2] = source[2];
+                    const std::uint8_t* source =
+                        in.scanLine(flipRows ? h - 1 - x0 : x0) + std::size_t(column) * 3;
+                    // Four bytes at a time, the fourth overwritten by the next pixel; not
+                    // for the tile's last pixel, nor from the last column, where the fourth
+                    // byte would lie in another row or beyond the picture.
+                    int x = 0;
+                    if (column != w - 1) {
+                        for (; x < count - 1; ++x, target += 3, source += step) {
+                            std::uint32_t pixel;
+                            std::memcpy(&pixel, source, 4);
+                            std::memcpy(target, &pixel, 4);
+                        }
                     }
+                    for (; x < count; ++x, target += 3, source += step)
+                        std::memcpy(target, source, 3);
                 }
             }
         }
