@@ -143,8 +143,11 @@ void DeleteAndHelpTest::showThreePhotos(TfrmMain& window) const
         mNamespace->writeFile(name, jpeg);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(pumpUntil([&] { return window.imageScroller()->photos().count() == 3; }));
-    window.imageScroller()->SetAllSelected(true);
+    // The grid takes no selection while its scan is still running.
+    TVelkoImageScroller* grid = window.imageScroller();
+    QVERIFY(pumpUntil([&] { return grid->photos().count() == 3 && !grid->loading(); }));
+    grid->SetAllSelected(true);
+    QVERIFY(grid->HasSelection());
 }
 
 void DeleteAndHelpTest::deletingRefusesReadOnlyFilesEvenForRoot()
