@@ -21,7 +21,7 @@ constexpr QSize kSliderSize(113, 17);
 constexpr int kSliderRange = 1113;
 constexpr int kMiddle = 500;
 constexpr int kRowHeight = 30;
-constexpr int kCaptionWidth = 84;
+constexpr int kCaptionWidth = 92;
 constexpr int kEndLabelWidth = 64;
 constexpr int kValueWidth = 36;
 constexpr int kGap = 6;

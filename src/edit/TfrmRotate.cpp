@@ -19,7 +19,7 @@ namespace {
 
 constexpr QSize kPictureBox(305, 305);
 constexpr int kMargin = 12;
-constexpr int kColumnWidth = 100;
+constexpr int kColumnWidth = 140;
 constexpr QSize kButtonSize(kColumnWidth, 25);
 constexpr int kMaximumListAngle = 180;
 

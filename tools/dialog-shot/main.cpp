@@ -1,5 +1,6 @@
 // Shows one edit dialog on a photo as the edit window would and saves what it draws.
 // usage: velko-dialog-shot rotate|colors|resize|autocolor PHOTO OUTPUT.png
+// The language is the machine setting's (XDG_CONFIG_DIRS), as in the program.
 #include "Bitmap.h"
 #include "ImageFile.h"
 #include "ImagingResult.h"
@@ -9,6 +10,7 @@
 #include "TfrmEditColor.h"
 #include "TfrmResize.h"
 #include "TfrmRotate.h"
+#include "uLanguage.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -40,6 +42,7 @@ int fail(const char* message)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
+    LoadLanguage(); // from the machine settings, as the program does
     const QStringList args = app.arguments();
     if (args.size() != 4)
         return fail("usage: velko-dialog-shot rotate|colors|resize|autocolor PHOTO OUTPUT.png");
