@@ -321,7 +321,10 @@ TCopyFilesThread::Outcome TCopyFilesThread::settle(int index, bool replace,
             return Outcome::Cancelled;
         qintptr answer = 0;
         bool again = false;
-        if (mFailure.code == CopyFileError::Exists) {
+        if (mFailure.code == CopyFileError::Exists && mReplaceAll) {
+            // Staged before the user said Yes to all, about an earlier file.
+            replace = again = true;
+        } else if (mFailure.code == CopyFileError::Exists) {
             answer = ask(WM_COPYEXISTS, index);
             if (answer == kCopyReplaceAll) {
                 mReplaceAll = true;

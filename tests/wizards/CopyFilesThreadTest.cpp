@@ -23,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -549,6 +550,33 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<VerifyFaultCase>& info) {
         return std::string(info.param.name);
     });
+
+// Another program creates a.jpg while its copy waits for its flush; b.jpg is there from the
+// start. The Yes to all given for a.jpg covers b.jpg, whichever was copied first.
+TEST_F(CopyFilesThreadTest, YesToAllForAFileNamedLateCoversTheFilesCopiedMeanwhile)
+{
+    for (const QString& name : words("a.jpg b.jpg"))
+        writeFile(sourcePath(name), contentOf(name, "new"));
+    writeFile(destinationPath(QStringLiteral("b.jpg")), contentOf(QStringLiteral("b.jpg"), "old"));
+    bool first = true;
+    const QString lateName = destinationPath(QStringLiteral("a.jpg"));
+    mOptions.beforeFlush = [&first, lateName](int) {
+        QFile late(lateName);
+        if (std::exchange(first, false) && late.open(QIODevice::WriteOnly))
+            late.write(contentOf(QStringLiteral("a.jpg"), "old"));
+    };
+    mExistsAnswers = {kCopyReplaceAll};
+    start(words("a.jpg b.jpg"));
+    ASSERT_TRUE(waitForEnd());
+
+    EXPECT_EQ(withoutStarts(mLog), QStringLiteral("X:a.jpg D:a.jpg D:b.jpg F"));
+    for (const QString& name : words("a.jpg b.jpg")) {
+        QFile file(destinationPath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), contentOf(name, "new")) << qPrintable(name);
+    }
+    EXPECT_EQ(entries(), words("a.jpg b.jpg"));
+}
 
 TEST_F(CopyFilesThreadTest, EachFileIsReportedInItsTurnOnceItIsWholeUnderItsName)
 {
