@@ -56,8 +56,7 @@ bool confirmDelete(QWidget* window)
 bool deletePhotoFile(const QString& path, QString* reason)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat status
-    {};
+    struct stat status = {};
     // lstat: a link is deleted as itself, whatever it points at.
     if (::lstat(name.constData(), &status) != 0) {
         if (errno == ENOENT)
