@@ -3,7 +3,10 @@
 // AVX2's 32-bit multiplies and wider registers, while the program still runs on every x86-64.
 #pragma once
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// Not under the sanitizers: the variant is picked by a resolver that runs before their
+// run-time is set up, and the program crashes at load.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) \
+    && !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
 #define PIXEL_KERNEL __attribute__((target_clones("avx2", "default")))
 #else
 #define PIXEL_KERNEL
