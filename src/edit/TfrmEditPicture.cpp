@@ -15,6 +15,7 @@
 #include "uLanguage.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFrame>
@@ -24,8 +25,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QToolButton>
-#include <QVBoxLayout>
 
+#include <algorithm>
 #include <climits>
 #include <vector>
 
@@ -161,6 +162,7 @@ TfrmEditPicture::~TfrmEditPicture()
 {
     // The engine's worker may still call back into the frame until it is stopped.
     d->engine.reset();
+    d->pnButtons->removeEventFilter(this);
 }
 
 void TfrmEditPicture::buildLayout()
@@ -266,11 +268,10 @@ void TfrmEditPicture::buildLayout()
     d->btnSave = bottomButton("btnSave", 1);
     d->btnClose = bottomButton("btnClose", 2);
 
-    auto* buttonRows = new QVBoxLayout(d->pnButtons);
-    buttonRows->setContentsMargins(0, 0, 0, 0);
-    buttonRows->addSpacing(top);
-    buttonRows->addStretch(1);
-    buttonRows->addWidget(d->pnBottomButtons);
+    // Kept at the bottom by eventFilter, above the tools when the window is low, so that
+    // Close stays within reach.
+    d->pnBottomButtons->raise();
+    d->pnButtons->installEventFilter(this);
 
     connect(d->btnRotate90, &QToolButton::clicked, this, [this] { d->engine->Rotate(false, 90); });
     connect(d->btnRotate270, &QToolButton::clicked, this,
@@ -314,6 +315,15 @@ void TfrmEditPicture::applyTexts()
     hint(d->btnResize, TextResize);
     d->btnSave->setText(GetText(TextSave));
     d->btnClose->setText(GetText(TextClose));
+}
+
+bool TfrmEditPicture::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == d->pnButtons && event->type() == QEvent::Resize)
+        d->pnBottomButtons->setGeometry(0,
+                                        std::max(0, d->pnButtons->height() - kBottomButtonsHeight),
+                                        kButtonsWidth, kBottomButtonsHeight);
+    return QWidget::eventFilter(watched, event);
 }
 
 bool TfrmEditPicture::Open(const QString& fileName)

@@ -44,6 +44,9 @@ signals:
     // The engine finished a request and the buttons are enabled again.
     void actionEnded();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     struct Private;
 
