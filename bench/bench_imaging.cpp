@@ -1,5 +1,6 @@
 // The imaging library on camera-sized pictures: thumbnails and fitted loads against libvips'
-// command-line tools, and the edit window's full-size operations. Everything single-threaded.
+// command-line tools, and the edit window's full-size operations (on both cores; bench_edit
+// compares those with vips).
 #include "Bitmap.h"
 #include "CameraPhoto.h"
 #include "ColorOps.h"
