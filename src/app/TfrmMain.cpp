@@ -605,7 +605,8 @@ void TfrmMain::buildStatusBar()
     StatusPanel0->setFixedWidth(kStatusPanel0Width);
     StatusPanel1 = new QLabel(bar);
     StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
-    StatusPanel1->setFixedWidth(kStatusPanel1Width);
+    // At least its width, wider for a size such as "12000x8000" so that it is never cut.
+    StatusPanel1->setMinimumWidth(kStatusPanel1Width);
     bar->addWidget(StatusPanel0);
     bar->addWidget(StatusPanel1);
     setStatusBar(bar);
