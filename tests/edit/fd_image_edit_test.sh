@@ -2,28 +2,7 @@
 # fd-image edit: steps run through the edit engine and the picture is saved; a bad step list
 # is a usage error, a step or a save that fails exits 1 and writes nothing.
 # Usage: fd_image_edit_test.sh PATH-TO-FD-IMAGE
-set -uo pipefail
-tool=$(realpath "${1:?usage: fd_image_edit_test.sh PATH-TO-FD-IMAGE}") || exit 1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-
-fail()
-{
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# expect CODE ARGS...: runs the tool and checks its exit code.
-expect()
-{
-    local code=$1
-    shift
-    "$tool" "$@" >out.txt 2>err.txt
-    local got=$?
-    [[ $got == "$code" ]] || fail "fd-image $* exited $got, expected $code: $(cat err.txt)"
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/fd_image_checks.sh" "$@"
 
 convert -size 320x240 gradient:red-blue -quality 95 in.jpg || exit 1
 
@@ -49,5 +28,4 @@ expect 1 edit locked.jpg locked.jpg grey
 grep -q 'File is read-only.' err.txt || fail "read-only file not reported: $(cat err.txt)"
 cmp -s in.jpg locked.jpg || fail "the read-only file was changed"
 
-((failures == 0)) && echo "all fd-image edit checks passed"
-exit $((failures > 0))
+finish "fd-image edit"

@@ -1,42 +1,7 @@
 #!/bin/bash
 # Runs fd-image's subcommands on small ImageMagick pictures and checks exit codes, result
 # sizes and a few pixels. Usage: fd_image_test.sh PATH-TO-FD-IMAGE
-set -uo pipefail
-tool=$(realpath "${1:?usage: fd_image_test.sh PATH-TO-FD-IMAGE}") || exit 1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work" || exit 1
-failures=0
-
-fail()
-{
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
-
-# expect CODE ARGS...: runs the tool and checks its exit code.
-expect()
-{
-    local code=$1
-    shift
-    "$tool" "$@" >out.txt 2>err.txt
-    local got=$?
-    [[ $got == "$code" ]] || fail "fd-image $* exited $got, expected $code: $(cat err.txt)"
-}
-
-# size_is FILE WxH: the picture's size as fd-image info reads it.
-size_is()
-{
-    local got
-    got=$("$tool" info "$1" | awk '/^width:/ {w = $2} /^height:/ {h = $2} END {print w "x" h}')
-    [[ $got == "$2" ]] || fail "$1 is $got, expected $2"
-}
-
-# pixel FILE X Y: "r,g,b" of one pixel, read by ImageMagick.
-pixel()
-{
-    convert "$1" -format "%[fx:int(255*p{$2,$3}.r)],%[fx:int(255*p{$2,$3}.g)],%[fx:int(255*p{$2,$3}.b)]" info:
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../support/fd_image_checks.sh" "$@"
 
 convert -size 64x48 gradient:red-blue a.bmp || exit 1
 convert -size 64x48 gradient:red-blue -quality 95 a.jpg || exit 1
@@ -135,8 +100,4 @@ expect 2 flip a.bmp x.bmp --sideways
 expect 2 fit a.jpg x.jpg 10 10 --area
 [[ -e x.bmp || -e x.png || -e x.jpg ]] && fail "a usage error wrote a file"
 
-if ((failures)); then
-    echo "$failures check(s) failed"
-    exit 1
-fi
-echo "all fd-image checks passed"
+finish fd-image
