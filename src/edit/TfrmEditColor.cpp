@@ -1,7 +1,6 @@
 #include "TfrmEditColor.h"
 
 #include "EditDialogTexts.h"
-#include "ImagingResult.h"
 #include "PreviewBox.h"
 #include "TAltLeadImage.h"
 #include "TEditImage.h"
@@ -15,7 +14,6 @@ using namespace editdialogs;
 
 namespace {
 
-constexpr QSize kPictureBox(305, 305);
 constexpr int kMargin = 12;
 constexpr QSize kSliderSize(113, 17);
 constexpr int kSliderRange = 1113;
@@ -59,9 +57,8 @@ TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(GetText(TextCustomColors));
 
-    auto* pnImage = new PreviewBox(kPictureBox, this);
-    pnImage->move(kMargin, kMargin);
-    mImage = pnImage->image();
+    mPreview = new PreviewBox(this);
+    mPreview->move(kMargin, kMargin);
 
     auto* pnEdit = new QWidget(this);
     pnEdit->setObjectName(QStringLiteral("pnEdit"));
@@ -69,8 +66,8 @@ TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
     const int rightEndLeft = sliderLeft + kSliderSize.width() + kGap;
     const int valueLeft = rightEndLeft + kEndLabelWidth + kGap;
     const int editWidth = valueLeft + kValueWidth;
-    pnEdit->setGeometry(pnImage->geometry().right() + 1 + kMargin, kMargin, editWidth,
-                        pnImage->height());
+    pnEdit->setGeometry(mPreview->geometry().right() + 1 + kMargin, kMargin, editWidth,
+                        mPreview->height());
 
     int top = 4;
     for (int i = 0; i < SliderCount; ++i) {
@@ -110,7 +107,7 @@ TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
     }
 
     const int clientWidth = pnEdit->geometry().right() + 1 + kMargin;
-    const int clientHeight = pnImage->height() + 2 * kMargin;
+    const int clientHeight = mPreview->height() + 2 * kMargin;
     const int buttonTop = clientHeight - kMargin - kButtonSize.height();
     mCancel = new QPushButton(GetText(TextCancel), this);
     mCancel->setObjectName(QStringLiteral("btnCancel"));
@@ -124,33 +121,33 @@ TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
     connect(mCancel, &QPushButton::clicked, this, &TfrmEditColor::reject);
 
     setFixedSize(clientWidth, clientHeight);
-    mEngine = std::make_unique<TEditImage>(kPictureBox.width(), kPictureBox.height(),
-                                           EditMode::Preview, mImage);
 }
 
-TfrmEditColor::~TfrmEditColor()
+TfrmEditColor::~TfrmEditColor() = default;
+
+TAltLeadImage* TfrmEditColor::AltLeadImage1() const
 {
-    mEngine.reset(); // its worker ends before the picture and the control go
+    return mPreview->image();
+}
+
+TEditImage* TfrmEditColor::engine() const
+{
+    return mPreview->engine();
 }
 
 QSize TfrmEditColor::pictureBox() const
 {
-    return kPictureBox;
+    return PreviewBox::kBoxSize;
 }
 
 bool TfrmEditColor::setPicture(const imaging::Bitmap& copy)
 {
-    // Stops the worker, which may still be reading the old source.
-    mEngine->Open(nullptr);
-    if (copy.isNull() || imaging::copyBitmap(mSource, copy) != imaging::Success ||
-        !mEngine->Open(&mSource)) {
-        mSource.reset();
+    if (!mPreview->setPicture(copy))
         return false;
-    }
     // A new source starts from the middle of every slider; show the present ones on it.
     if (anyChanged()) {
         const auto& v = mValues;
-        mEngine->SetColours(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
+        engine()->SetColours(v[0], v[1], v[2], v[3], v[4], v[5], v[6]);
     }
     return true;
 }
@@ -185,29 +182,30 @@ void TfrmEditColor::positionChanged(Slider which, int position)
     mValueLabels[which]->setText(QString::number(value / 10));
     if (mValueLabels[which]->isVisible())
         mValueLabels[which]->repaint(); // the engine's work must not hold the label back
-    if (mSource.isNull())
+    if (!mPreview->hasPicture())
         return;
+    TEditImage* const preview = engine();
     switch (which) {
     case Contrast:
-        mEngine->SetContrast(value);
+        preview->SetContrast(value);
         break;
     case Brightness:
-        mEngine->SetBrightness(value);
+        preview->SetBrightness(value);
         break;
     case Saturation:
-        mEngine->SetSaturation(value);
+        preview->SetSaturation(value);
         break;
     case Hue:
-        mEngine->SetHue(value);
+        preview->SetHue(value);
         break;
     case Red:
-        mEngine->SetRed(value);
+        preview->SetRed(value);
         break;
     case Green:
-        mEngine->SetGreen(value);
+        preview->SetGreen(value);
         break;
     case Blue:
-        mEngine->SetBlue(value);
+        preview->SetBlue(value);
         break;
     case SliderCount:
         break;

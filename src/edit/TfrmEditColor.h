@@ -11,6 +11,7 @@
 
 class QLabel;
 class QPushButton;
+class PreviewBox;
 class TAltLeadImage;
 class TEditImage;
 class TVelkoScrollBar;
@@ -48,8 +49,8 @@ public:
 
     TVelkoScrollBar* slider(Slider which) const { return mSliders[which]; }
     QLabel* valueLabel(Slider which) const { return mValueLabels[which]; }
-    TAltLeadImage* AltLeadImage1() const { return mImage; }
-    TEditImage* engine() const { return mEngine.get(); }
+    TAltLeadImage* AltLeadImage1() const;
+    TEditImage* engine() const;
 
 private:
     void positionChanged(Slider which, int position);
@@ -59,7 +60,5 @@ private:
     std::array<int, SliderCount> mValues{};
     QPushButton* mOk = nullptr;
     QPushButton* mCancel = nullptr;
-    TAltLeadImage* mImage = nullptr;
-    imaging::Bitmap mSource;
-    std::unique_ptr<TEditImage> mEngine;
+    PreviewBox* mPreview = nullptr;
 };

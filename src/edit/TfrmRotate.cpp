@@ -1,7 +1,6 @@
 #include "TfrmRotate.h"
 
 #include "EditDialogTexts.h"
-#include "ImagingResult.h"
 #include "PreviewBox.h"
 #include "RotateAngle.h"
 #include "TAltLeadImage.h"
@@ -17,7 +16,6 @@ using namespace editdialogs;
 
 namespace {
 
-constexpr QSize kPictureBox(305, 305);
 constexpr int kMargin = 12;
 constexpr int kColumnWidth = 140;
 constexpr QSize kButtonSize(kColumnWidth, 25);
@@ -29,11 +27,10 @@ TfrmRotate::TfrmRotate(QWidget* parent) : QDialog(parent)
 {
     setWindowTitle(GetText(TextRotate));
 
-    auto* pnImage = new PreviewBox(kPictureBox, this);
-    pnImage->move(kMargin, kMargin);
-    mImage = pnImage->image();
+    mPreview = new PreviewBox(this);
+    mPreview->move(kMargin, kMargin);
 
-    const int column = pnImage->geometry().right() + 1 + kMargin;
+    const int column = mPreview->geometry().right() + 1 + kMargin;
     mAngleCaption = new QLabel(GetText(TextRotateAngle), this);
     mAngleCaption->setObjectName(QStringLiteral("cptRotateAngle"));
     mAngleCaption->setGeometry(column, kMargin, kColumnWidth, 17);
@@ -55,7 +52,7 @@ TfrmRotate::TfrmRotate(QWidget* parent) : QDialog(parent)
     mAutoCrop->setChecked(false);
     mAutoCrop->setVisible(false);
 
-    const int clientHeight = pnImage->height() + 2 * kMargin;
+    const int clientHeight = mPreview->height() + 2 * kMargin;
     mOk = new QPushButton(GetText(TextOk), this);
     mOk->setObjectName(QStringLiteral("btnOK"));
     mOk->setDefault(true);
@@ -71,33 +68,33 @@ TfrmRotate::TfrmRotate(QWidget* parent) : QDialog(parent)
     setFixedSize(column + kColumnWidth + kMargin, clientHeight);
 
     // Preview mode with the box and no callbacks: only the dialog's picture changes.
-    mEngine = std::make_unique<TEditImage>(kPictureBox.width(), kPictureBox.height(),
-                                           EditMode::Preview, mImage);
     connect(mAngle, &QComboBox::currentTextChanged, this, [this] { angleChanged(); });
     connect(mAutoCrop, &QCheckBox::clicked, this, [this] { angleChanged(); });
     mAngle->setFocus();
 }
 
-TfrmRotate::~TfrmRotate()
+TfrmRotate::~TfrmRotate() = default;
+
+TAltLeadImage* TfrmRotate::AltLeadImage1() const
 {
-    mEngine.reset(); // its worker ends before the picture and the control go
+    return mPreview->image();
+}
+
+TEditImage* TfrmRotate::engine() const
+{
+    return mPreview->engine();
 }
 
 QSize TfrmRotate::pictureBox() const
 {
-    return kPictureBox;
+    return PreviewBox::kBoxSize;
 }
 
 bool TfrmRotate::setPicture(const imaging::Bitmap& copy)
 {
-    // Stops the worker, which may still be reading the old source.
-    mEngine->Open(nullptr);
-    if (copy.isNull() || imaging::copyBitmap(mSource, copy) != imaging::Success ||
-        !mEngine->Open(&mSource)) {
-        mSource.reset();
+    if (!mPreview->setPicture(copy))
         return false;
-    }
-    mT0 = edit::autoCropLimit(mSource.width(), mSource.height());
+    mT0 = edit::autoCropLimit(copy.width(), copy.height());
     return true;
 }
 
@@ -123,6 +120,6 @@ void TfrmRotate::angleChanged()
 {
     const double turn = angle();
     mAutoCrop->setEnabled(edit::autoCropOffered(turn, mT0));
-    if (!mSource.isNull())
-        mEngine->Rotate(autoCrop(), turn);
+    if (mPreview->hasPicture())
+        engine()->Rotate(autoCrop(), turn);
 }

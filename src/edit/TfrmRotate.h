@@ -12,6 +12,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class PreviewBox;
 class TAltLeadImage;
 class TEditImage;
 
@@ -38,8 +39,8 @@ public:
     QComboBox* cmbAngle() const { return mAngle; }
     QCheckBox* chkAutoCrop() const { return mAutoCrop; }
     QPushButton* btnOK() const { return mOk; }
-    TAltLeadImage* AltLeadImage1() const { return mImage; }
-    TEditImage* engine() const { return mEngine.get(); }
+    TAltLeadImage* AltLeadImage1() const;
+    TEditImage* engine() const;
 
 private:
     void angleChanged();
@@ -49,9 +50,7 @@ private:
     QCheckBox* mAutoCrop = nullptr;
     QPushButton* mOk = nullptr;
     QPushButton* mCancel = nullptr;
-    TAltLeadImage* mImage = nullptr;
-    imaging::Bitmap mSource;
-    std::unique_ptr<TEditImage> mEngine;
+    PreviewBox* mPreview = nullptr;
     // Below this turn (and above 90 less it) the clean rectangle keeps too little to offer.
     double mT0 = 0;
 };
