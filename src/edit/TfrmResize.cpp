@@ -65,7 +65,7 @@ TfrmResize::TfrmResize(QWidget* parent) : QDialog(parent)
     mUnit = new QComboBox(this);
     mUnit->setObjectName(QStringLiteral("cmbUnit"));
     // Fixed names, as the unit symbols are the same in every language the program speaks.
-    mUnit->addItems({QStringLiteral("Pixels"), QStringLiteral("Cm"), QStringLiteral("Inches")});
+    mUnit->addItems({GetText(TextPixels), GetText(TextCm), GetText(TextInches)});
     mUnit->setGeometry(unitLeft, kMargin, kFieldWidth, kRowHeight);
 
     const int clientWidth = unitLeft + kFieldWidth + kMargin;

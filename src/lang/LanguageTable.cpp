@@ -645,6 +645,9 @@ constexpr LanguageRow kRows[] = {
     {606,
      {"Invalid input for Height", "Valore non valido per Altezza", "Valeur non valide pour Hauteur",
       "Ungültige Eingabe für Höhe", "Valor no válido para Alto", "Ongeldige invoer voor Hoogte"}},
+    {607, {"Pixels", "Pixel", "Pixels", "Pixel", "Píxeles", "Pixels"}},
+    {608, {"Cm", "cm", "cm", "cm", "cm", "cm"}},
+    {609, {"Inches", "Pollici", "Pouces", "Zoll", "Pulgadas", "Inch"}},
     {611, {"Rotate", "Ruota", "Faire pivoter", "Drehen", "Girar", "Draaien"}},
     {612,
      {"Rotate angle", "Angolo di rotazione", "Angle de rotation", "Drehwinkel", "Ángulo de giro",
@@ -801,7 +804,7 @@ constexpr bool noEmptyText()
 // The lookup is a binary search, and callers rely on every cell having a text.
 static_assert(idsStrictlyAscending(), "language rows must be sorted by id, without duplicates");
 static_assert(noEmptyText(), "every language row needs a text in every language");
-static_assert(std::size(kRows) == 205);
+static_assert(std::size(kRows) == 208);
 
 } // namespace
 
