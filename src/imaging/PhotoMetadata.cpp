@@ -11,6 +11,9 @@
 #include <mutex>
 #include <string>
 
+// Exiv2 0.27 hands its images out as std::auto_ptr, which clang flags as deprecated.
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
 namespace {
 
 // The camera's own thumbnails are 160 pixels on the longer side.
