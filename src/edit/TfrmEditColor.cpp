@@ -1,5 +1,6 @@
 #include "TfrmEditColor.h"
 
+#include "DialogButtons.h"
 #include "EditDialogTexts.h"
 #include "PreviewBox.h"
 #include "TAltLeadImage.h"
@@ -109,16 +110,10 @@ TfrmEditColor::TfrmEditColor(QWidget* parent) : QDialog(parent)
     const int clientWidth = pnEdit->geometry().right() + 1 + kMargin;
     const int clientHeight = mPreview->height() + 2 * kMargin;
     const int buttonTop = clientHeight - kMargin - kButtonSize.height();
-    mCancel = new QPushButton(GetText(TextCancel), this);
-    mCancel->setObjectName(QStringLiteral("btnCancel"));
-    mCancel->setGeometry(
-        QRect(QPoint(clientWidth - kMargin - kButtonSize.width(), buttonTop), kButtonSize));
-    mOk = new QPushButton(GetText(TextOk), this);
-    mOk->setObjectName(QStringLiteral("btnOK"));
-    mOk->setDefault(true);
-    mOk->setGeometry(QRect(QPoint(mCancel->x() - 8 - kButtonSize.width(), buttonTop), kButtonSize));
-    connect(mOk, &QPushButton::clicked, this, &TfrmEditColor::accept);
-    connect(mCancel, &QPushButton::clicked, this, &TfrmEditColor::reject);
+    const DialogButtons buttons =
+        addOkCancelButtons(this, clientWidth - kMargin, buttonTop, kButtonSize);
+    mOk = buttons.ok;
+    mCancel = buttons.cancel;
 
     setFixedSize(clientWidth, clientHeight);
 }

@@ -1,5 +1,6 @@
 #include "TfrmResize.h"
 
+#include "DialogButtons.h"
 #include "EditDialogTexts.h"
 #include "ProgramVersion.h"
 #include "ScreenResolution.h"
@@ -77,21 +78,14 @@ TfrmResize::TfrmResize(QWidget* parent) : QDialog(parent)
 
     const int buttonTop = thirdRow + kRowHeight + 2 * kGap;
     const int clientHeight = buttonTop + kButtonSize.height() + kMargin;
-    mCancel = new QPushButton(GetText(TextCancel), this);
-    mCancel->setObjectName(QStringLiteral("btnCancel"));
-    mCancel->setGeometry(
-        QRect(QPoint(clientWidth - kMargin - kButtonSize.width(), buttonTop), kButtonSize));
-    mOk = new QPushButton(GetText(TextOk), this);
-    mOk->setObjectName(QStringLiteral("btnOK"));
-    mOk->setDefault(true);
-    mOk->setGeometry(
-        QRect(QPoint(mCancel->x() - kGap - kButtonSize.width(), buttonTop), kButtonSize));
+    const DialogButtons buttons =
+        addOkCancelButtons(this, clientWidth - kMargin, buttonTop, kButtonSize);
+    mOk = buttons.ok;
+    mCancel = buttons.cancel;
     // Clicking them does not take the focus, so leaving a field by a click on Cancel does not
     // check it, and OK checks both fields itself.
     mOk->setFocusPolicy(Qt::TabFocus);
     mCancel->setFocusPolicy(Qt::TabFocus);
-    connect(mOk, &QPushButton::clicked, this, &TfrmResize::accept);
-    connect(mCancel, &QPushButton::clicked, this, &TfrmResize::reject);
 
     setFixedSize(clientWidth, clientHeight);
 
