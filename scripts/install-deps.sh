@@ -12,6 +12,12 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libgl-dev libjpeg62-turbo-dev libexif-dev libxxhash-dev
     # the editor keeps a photo's metadata and turns JPEG files losslessly
     libexiv2-dev libturbojpeg0-dev
+    # scanners through SANE (its test backend serves the tests; scanimage is the benchmark's peer)
+    libsane-dev libsane1 sane-utils
+    # webcam snapshots: Qt Multimedia and the GStreamer elements its camera back end uses
+    qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    # printing through CUPS; the tests run a private cupsd and read the PDFs with poppler
+    libcups2-dev cups cups-client poppler-utils
     # run time: icons and fonts for the widgets
     adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks
