@@ -17,7 +17,7 @@ packages=(
     # webcam snapshots: Qt Multimedia and the GStreamer elements its camera back end uses
     qt6-multimedia-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     # printing through CUPS; the tests run a private cupsd and read the PDFs with poppler
-    libcups2-dev cups cups-client poppler-utils
+    libcups2-dev cups cups-client cups-ipp-utils poppler-utils
     # run time: icons and fonts for the widgets
     adwaita-icon-theme fonts-dejavu-core fonts-liberation2 libqt6svg6
     # tests and benchmarks
