@@ -1,0 +1,6 @@
+#include "PhotoPlacement.h"
+
+std::optional<PlacedPhoto> PlacePhoto(const PlacementRequest&, const imaging::CancelFlag*)
+{
+    return std::nullopt;
+}
