@@ -842,6 +842,14 @@ constexpr LanguageRow kRows[] = {
      {"Take another", "Scattane un'altra", "En prendre une autre", "Weiteres Foto aufnehmen",
       "Tomar otra", "Nieuwe foto maken"}},
     {855, {"Accept", "Accetta", "Accepter", "Übernehmen", "Aceptar", "Accepteren"}},
+    {856,
+     {"The snapshot could not be saved.", "Impossibile salvare l'istantanea.",
+      "Impossible d'enregistrer la capture.", "Der Schnappschuss konnte nicht gespeichert werden.",
+      "No se pudo guardar la instantánea.", "De momentopname kon niet worden opgeslagen."}},
+    {857,
+     {"The webcam could not be started.", "Impossibile avviare la webcam.",
+      "Impossible de démarrer la webcam.", "Die Webcam konnte nicht gestartet werden.",
+      "No se pudo iniciar la cámara web.", "De webcam kon niet worden gestart."}},
 };
 
 constexpr bool idsStrictlyAscending()
