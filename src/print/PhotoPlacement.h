@@ -35,6 +35,9 @@ struct PlacementRequest
     bool rotateClockwise = false;
     // Print only, landscape with one, two or four per page: turn whenever that is no worse.
     bool preferRotation = false;
+    // Stands in for a photo file's missing resolution; read on the window's thread.
+    double screenPpiX = 96;
+    double screenPpiY = 96;
 };
 
 struct PlacedPhoto
