@@ -829,6 +829,12 @@ constexpr LanguageRow kRows[] = {
     {817, {"dpi", "dpi", "ppp", "dpi", "ppp", "dpi"}},
     {818, {"%", "%", "%", "%", "%", "%"}},
     {819, {"µs", "µs", "µs", "µs", "µs", "µs"}},
+    {820,
+     {"Some pages could not be saved:\n\n%1", "Alcune pagine non sono state salvate:\n\n%1",
+      "Certaines pages n'ont pas pu être enregistrées :\n\n%1",
+      "Einige Seiten konnten nicht gespeichert werden:\n\n%1",
+      "Algunas páginas no se pudieron guardar:\n\n%1",
+      "Sommige pagina's konden niet worden opgeslagen:\n\n%1"}},
     // Webcam snapshot
     {850,
      {"Select webcam", "Seleziona webcam", "Sélectionner la webcam", "Webcam auswählen",
