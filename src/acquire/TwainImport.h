@@ -1,0 +1,55 @@
+// The main window's TWAIN command: lists the scanners, lets the user choose one and its
+// settings, and scans into the main window's folder. It also answers whether a scanner is
+// there at all, which decides whether Get photos offers the choice of source.
+#pragma once
+
+#include "SaneOption.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QWidget;
+class SaneSession;
+class TfrmPics;
+
+class TwainImport : public QObject
+{
+    Q_OBJECT
+public:
+    // Dialogs open over window; the side picture comes from pics (may be null).
+    TwainImport(QWidget* window, const TfrmPics* pics);
+    ~TwainImport() override;
+
+    SaneSession& session();
+
+    // Lists the devices in the background (at start-up), so that the first answer is quick.
+    void startListing();
+    // The devices as listed now. The hourglass shows and the window keeps painting while the
+    // session looks; input waits until the answer is there. Nothing when the wait was broken
+    // off because the program is ending.
+    std::optional<QList<SaneDeviceInfo>> listDevices();
+    // The last listing found a device.
+    bool isAvailable() const { return mAvailable; }
+
+    // The command: refuses a folder without a disk path (empty) and a computer without
+    // scanners, else the source choice, the device's settings and the scan. devices, when
+    // given, is a listing just made.
+    void run(const QString& destinationFolder,
+             std::optional<QList<SaneDeviceInfo>> devices = std::nullopt);
+
+signals:
+    void availabilityChanged(bool available);
+
+private:
+    void devicesListed(const QList<SaneDeviceInfo>& devices);
+    void warn(unsigned textId, const char* name);
+
+    QWidget* const mWindow;
+    const TfrmPics* const mPics;
+    std::unique_ptr<SaneSession> mSession;
+    bool mAvailable = false;
+};
