@@ -7,8 +7,10 @@
 #include "LinkLabel.h"
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
+#include "ShellNamespace.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
+#include "TWIAWebcam.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "TfrmEditPicture.h"
 #include "TfrmGetPhotos.h"
@@ -20,6 +22,7 @@
 #include "ThumbnailCache.h"
 #include "ViewerPlacement.h"
 #include "WaitCursor.h"
+#include "WebcamDevices.h"
 #include "WidgetColors.h"
 #include "uLanguage.h"
 
@@ -32,6 +35,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -64,6 +68,7 @@ enum : unsigned
     TextEditActivePhoto = 118,
     TextUpload = 119,
     TextSnapshot = 120,
+    TextNotADiskFolder = 133,
     TextTwain = 800,
 };
 
@@ -201,8 +206,12 @@ void TfrmMain::FormCreate()
     createEditFrame();
     setWindowTitle(captionFor(QLatin1String(kApplicationTitle), ProgramFileVersion()));
     lblTitle->setText(QLatin1String(kApplicationTitle));
-    // No webcam list yet: the webcam command stays hidden.
-    setWebcamCommandVisible(false);
+    // The cameras are looked for once here and again whenever one is plugged in or out.
+    mWebcamList = new TWIAWebcamList(makeWebcamDevices(), this);
+    connect(mWebcamList, &TWIAWebcamList::changed, this,
+            [this] { setWebcamCommandVisible(!mWebcamList->isEmpty()); });
+    mWebcamList->Enumerate();
+    setWebcamCommandVisible(!mWebcamList->isEmpty());
 }
 
 QString TfrmMain::captionFor(const QString& title, const QString& version)
@@ -397,6 +406,8 @@ void TfrmMain::buildTopBand(QWidget* parent)
     imVelkoLogo->setPixmap(QPixmap(QStringLiteral(":/artwork/logo.png")));
     imVelkoLogo->setGeometry(pnLogo->rect());
     imVelkoLogo->setAlignment(Qt::AlignCenter);
+    pnLogo->installEventFilter(this);
+    imVelkoLogo->installEventFilter(this);
 
     lblTitle = new QLabel(pnTop);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
@@ -590,7 +601,7 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
             connect(command.button, &QToolButton::clicked, this, handler);
         connect(command.label, &LinkLabel::clicked, this, handler);
     }
-    connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnSnapshot, cptSnapshot, &TfrmMain::btnSnapshotClick);
     connectCommand(btnHelp, cptHelp, &TfrmMain::btnHelpClick);
     return pnButtons;
 }
@@ -745,7 +756,7 @@ const LongLivedWindows& TfrmMain::createLongLivedWindows()
     mWindows.frmPrint = new TfrmPrint(this);
     mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
     mWindows.frmUpload = new TfrmUpload(this);
-    mWindows.frmWIA = new TfrmWIA(this);
+    mWindows.frmWIA = new TfrmWIA(this, mWebcamList);
     return mWindows;
 }
 
@@ -813,6 +824,51 @@ void TfrmMain::btnGetPhotosClick()
         wizard->setDriveMode(false);
     }
     wizard->exec();
+}
+
+QString TfrmMain::selectedFolderPath() const
+{
+    const std::optional<ShellItemIdList> folder = VelkoDirectoryTreeview1->SelectedFolderId();
+    if (!folder)
+        return QString();
+    const std::optional<QByteArray> path = ShellNamespace::instance().pathOf(*folder);
+    return path ? QFile::decodeName(*path) : QString();
+}
+
+void TfrmMain::btnSnapshotClick()
+{
+    TfrmWIA* wizard = mWindows.frmWIA;
+    if (!wizard)
+        return;
+    const QString folder = selectedFolderPath();
+    if (folder.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle),
+                        GetText(TextNotADiskFolder), QMessageBox::NoButton, this);
+        box.setObjectName(QStringLiteral("NotADiskFolder"));
+        box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
+        box.exec();
+        return;
+    }
+    wizard->setTargetFolder(folder);
+    wizard->setActivePageIndex(0);
+    wizard->exec();
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((watched == pnLogo || watched == imVelkoLogo) &&
+        (event->type() == QEvent::MouseButtonPress ||
+         event->type() == QEvent::MouseButtonRelease)) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        // Like a button: the command runs when the press is released over the logo.
+        if (event->type() == QEvent::MouseButtonRelease &&
+            pnLogo->rect().contains(pnLogo->mapFromGlobal(mouse->globalPosition().toPoint())))
+            btnSnapshotClick();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void TfrmMain::bringToFront()

@@ -23,6 +23,7 @@ class TfrmPrint;
 class TfrmCreateAlbumEXE;
 class TfrmUpload;
 class TfrmWIA;
+class TWIAWebcamList;
 
 // The long-lived windows besides the main window, created once at start-up.
 struct LongLivedWindows
@@ -55,6 +56,8 @@ public:
 
     TVelkoDirectoryTreeview* directoryTree() const { return VelkoDirectoryTreeview1; }
     TVelkoImageScroller* imageScroller() const { return VelkoImageScroller1; }
+    // The cameras; the webcam command is shown while there is one.
+    TWIAWebcamList* webcamList() const { return mWebcamList; }
     int treeMaximumWidth() const;
 
     static QString captionFor(const QString& title, const QString& version);
@@ -67,6 +70,8 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    // A click on the logo takes a webcam snapshot.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -121,8 +126,12 @@ private:
     // Opens the Get Photos wizard in drive mode on the volume that holds the path.
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
     void btnGetPhotosClick();
+    void btnSnapshotClick();
+    // The disk path of the tree's selected folder; empty for a virtual folder.
+    QString selectedFolderPath() const;
 
     LongLivedWindows mWindows;
+    TWIAWebcamList* mWebcamList = nullptr;
 
     QWidget* pnTop = nullptr;
     QWidget* pnLogo = nullptr;
