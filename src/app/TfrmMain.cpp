@@ -8,6 +8,8 @@
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
 #include "ShellNamespace.h"
+#include "SourceChooser.h"
+#include "TPrintPhotoObject.h"
 #include "TVelkoDirectoryTreeview.h"
 #include "TVelkoImageScroller.h"
 #include "TWIAWebcam.h"
@@ -20,6 +22,7 @@
 #include "TfrmViewer.h"
 #include "TfrmWIA.h"
 #include "ThumbnailCache.h"
+#include "TwainImport.h"
 #include "ViewerPlacement.h"
 #include "WaitCursor.h"
 #include "WebcamDevices.h"
@@ -199,6 +202,7 @@ TfrmMain::~TfrmMain() = default;
 void TfrmMain::FormCreate()
 {
     applyTexts();
+    mPrintPhotos = std::make_unique<TPrintPhotoObjectList>();
     applySizeLimits();
     // The design then slept a second on the window thread; the worker needs no head start.
     VelkoImageScroller1->StartThumbnails(LoadCachedThumbnail);
@@ -212,6 +216,9 @@ void TfrmMain::FormCreate()
             [this] { setWebcamCommandVisible(!mWebcamList->isEmpty()); });
     mWebcamList->Enumerate();
     setWebcamCommandVisible(!mWebcamList->isEmpty());
+    // Loading the scanner backends and a first look for devices, off the window's thread.
+    mTwainImport = std::make_unique<TwainImport>(this);
+    mTwainImport->startListing();
 }
 
 QString TfrmMain::captionFor(const QString& title, const QString& version)
@@ -518,7 +525,7 @@ QWidget* TfrmMain::buildImageScroller(QWidget* parent)
     connect(btnSelectAll, &QToolButton::clicked, this, &TfrmMain::btnSelectAllClick);
     connect(btnDeselectAll, &QToolButton::clicked, this, &TfrmMain::btnDeselectAllClick);
     connectCommand(btnGetPhotos, cptGetPhotos, &TfrmMain::btnGetPhotosClick);
-    connectCommand(btnTWAIN, cptTWAIN, &TfrmMain::commandNotYetAvailable);
+    connectCommand(btnTWAIN, cptTWAIN, &TfrmMain::btnTWAINClick);
 
     layout->addWidget(Panel2);
     layout->addSpacing(kGridSpacerHeight); // pnSpacer
@@ -596,6 +603,8 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
             handler = &TfrmMain::btnEditClick;
         else if (command.button == btnDelete)
             handler = &TfrmMain::btnDeleteClick;
+        else if (command.button == btnPrint)
+            handler = &TfrmMain::btnPrintClick;
         // Edit has two labels; its button must still run the command once a click.
         if (connected.insert(command.button).second)
             connect(command.button, &QToolButton::clicked, this, handler);
@@ -733,6 +742,23 @@ void TfrmMain::btnDeleteClick()
     DeletePhotos::run(this, *VelkoImageScroller1);
 }
 
+void TfrmMain::btnPrintClick()
+{
+    const QStringList paths = selectedPhotoPaths();
+    if (paths.isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    if (mWindows.frmPrint == nullptr)
+        return;
+    {
+        WaitCursor wait;
+        mWindows.frmPrint->setPhotos(mPrintPhotos->objectsFor(paths));
+        mWindows.frmPrint->setActivePageIndex(0);
+    }
+    mWindows.frmPrint->exec();
+}
+
 void TfrmMain::btnHelpClick()
 {
     openManual(this);
@@ -753,7 +779,7 @@ const LongLivedWindows& TfrmMain::createLongLivedWindows()
     mWindows.frmPics = new TfrmPics(this);
     mWindows.frmPics->hide();
     mWindows.frmGetPhotos = new TfrmGetPhotos(this, mWindows.frmPics);
-    mWindows.frmPrint = new TfrmPrint(this);
+    mWindows.frmPrint = new TfrmPrint(this, mWindows.frmPics);
     mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
     mWindows.frmUpload = new TfrmUpload(this);
     mWindows.frmWIA = new TfrmWIA(this, mWebcamList);
@@ -807,6 +833,19 @@ void TfrmMain::handleDriveRequest(const QString& drivePath, bool fromSecondCopy)
 
 void TfrmMain::btnGetPhotosClick()
 {
+    // The choice of source is offered only when a scanner is there.
+    const std::optional<QList<SaneDeviceInfo>> devices = mTwainImport->listDevices();
+    if (!devices)
+        return;
+    if (!devices->isEmpty()) {
+        const std::optional<SourceChooser::Source> source = SourceChooser::ask(this);
+        if (!source)
+            return;
+        if (*source == SourceChooser::Source::Twain) {
+            runTwain(devices);
+            return;
+        }
+    }
     TfrmGetPhotos* wizard = mWindows.frmGetPhotos;
     if (!wizard)
         return;
@@ -852,6 +891,17 @@ void TfrmMain::btnSnapshotClick()
     wizard->setTargetFolder(folder);
     wizard->setActivePageIndex(0);
     wizard->exec();
+}
+
+void TfrmMain::btnTWAINClick()
+{
+    runTwain(std::nullopt);
+}
+
+void TfrmMain::runTwain(std::optional<QList<SaneDeviceInfo>> devices)
+{
+    mTwainImport->run(selectedFolderPath(), mWindows.frmPics, std::move(devices));
+    bringToFront();
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "ProgramVersion.h"
+#include "SaneOption.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 class QFrame;
@@ -20,9 +23,11 @@ class TfrmEditPicture;
 class TfrmPics;
 class TfrmGetPhotos;
 class TfrmPrint;
+class TPrintPhotoObjectList;
 class TfrmCreateAlbumEXE;
 class TfrmUpload;
 class TfrmWIA;
+class TwainImport;
 class TWIAWebcamList;
 
 // The long-lived windows besides the main window, created once at start-up.
@@ -58,6 +63,7 @@ public:
     TVelkoImageScroller* imageScroller() const { return VelkoImageScroller1; }
     // The cameras; the webcam command is shown while there is one.
     TWIAWebcamList* webcamList() const { return mWebcamList; }
+    TwainImport* twainImport() const { return mTwainImport.get(); }
     int treeMaximumWidth() const;
 
     static QString captionFor(const QString& title, const QString& version);
@@ -111,8 +117,8 @@ private:
     void VelkoDirectoryTreeview1SelectedFolderMediaChanged();
     void btnSelectAllClick();
     void btnDeselectAllClick();
-    void commandNotYetAvailable() {}
     void btnDeleteClick();
+    void btnPrintClick();
     // Help and F1: the manual.
     void btnHelpClick();
     // The commands that work on the selected photos; text 114 when there are none.
@@ -127,11 +133,17 @@ private:
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
     void btnGetPhotosClick();
     void btnSnapshotClick();
+    // TWAIN import; devices, when given, is a listing just made.
+    void btnTWAINClick();
+    void runTwain(std::optional<QList<SaneDeviceInfo>> devices);
     // The disk path of the tree's selected folder; empty for a virtual folder.
     QString selectedFolderPath() const;
 
     LongLivedWindows mWindows;
+    // The print-photo cache: a crop chosen in one print run is kept for the next.
+    std::unique_ptr<TPrintPhotoObjectList> mPrintPhotos;
     TWIAWebcamList* mWebcamList = nullptr;
+    std::unique_ptr<TwainImport> mTwainImport;
 
     QWidget* pnTop = nullptr;
     QWidget* pnLogo = nullptr;
