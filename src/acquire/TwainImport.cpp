@@ -22,8 +22,8 @@ enum : unsigned
 
 } // namespace
 
-TwainImport::TwainImport(QWidget* window, const TfrmPics* pics)
-    : mWindow(window), mPics(pics), mSession(std::make_unique<SaneSession>())
+TwainImport::TwainImport(QWidget* window)
+    : mWindow(window), mSession(std::make_unique<SaneSession>())
 {
     connect(mSession.get(), &SaneSession::devicesListed, this,
             [this](const QList<SaneDeviceInfo>& devices) { devicesListed(devices); });
@@ -70,7 +70,7 @@ void TwainImport::devicesListed(const QList<SaneDeviceInfo>& devices)
     emit availabilityChanged(available);
 }
 
-void TwainImport::run(const QString& destinationFolder,
+void TwainImport::run(const QString& destinationFolder, const TfrmPics* pics,
                       std::optional<QList<SaneDeviceInfo>> devices)
 {
     if (!devices)
@@ -89,7 +89,7 @@ void TwainImport::run(const QString& destinationFolder,
 
     SaneDeviceInfo chosen;
     {
-        TfrmTwain frmTwain(mWindow, mPics);
+        TfrmTwain frmTwain(mWindow, pics);
         for (const SaneDeviceInfo& device : *devices)
             frmTwain.addSource(device.displayName(), QString::fromLatin1(device.name));
         frmTwain.setDestination(destinationFolder);

@@ -20,8 +20,8 @@ class TwainImport : public QObject
 {
     Q_OBJECT
 public:
-    // Dialogs open over window; the side picture comes from pics (may be null).
-    TwainImport(QWidget* window, const TfrmPics* pics);
+    // Dialogs open over window.
+    explicit TwainImport(QWidget* window);
     ~TwainImport() override;
 
     SaneSession& session();
@@ -37,8 +37,8 @@ public:
 
     // The command: refuses a folder without a disk path (empty) and a computer without
     // scanners, else the source choice, the device's settings and the scan. devices, when
-    // given, is a listing just made.
-    void run(const QString& destinationFolder,
+    // given, is a listing just made. The side picture comes from pics (may be null).
+    void run(const QString& destinationFolder, const TfrmPics* pics,
              std::optional<QList<SaneDeviceInfo>> devices = std::nullopt);
 
 signals:
@@ -49,7 +49,6 @@ private:
     void warn(unsigned textId, const char* name);
 
     QWidget* const mWindow;
-    const TfrmPics* const mPics;
     std::unique_ptr<SaneSession> mSession;
     bool mAvailable = false;
 };
