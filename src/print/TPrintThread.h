@@ -11,6 +11,9 @@
 
 #include <atomic>
 
+class QPainter;
+class QPdfWriter;
+
 // wParam page, lParam photo index. The window fills job() and answers the index; -1 when the
 // index is past the page's last photo and another page follows; -2 when the page does not
 // exist or the last page is done.
@@ -69,9 +72,12 @@ class TPrintThread final : public WorkerThread
 {
 public:
     // nPerPage: one, two or four per page, printed on a portrait page. preferRotation: the
-    // printer is set to landscape with those layouts. start() begins printing.
+    // printer is set to landscape with those layouts. The screen's pixels per inch stand in
+    // for a photo's missing resolution (read them on the window's thread). start() begins
+    // printing.
     TPrintThread(WindowMessenger::Handler handler, PrintSettings settings, PrintTarget target,
-                 bool nPerPage, bool preferRotation);
+                 bool nPerPage, bool preferRotation, double screenPpiX = 96,
+                 double screenPpiY = 96);
     ~TPrintThread() override;
 
     // Inside the handler of WM_PRINT_NEXT_JOB only, while the worker waits.
@@ -89,11 +95,15 @@ protected:
 
 private:
     PrintResult run();
+    void printPages(QPainter& painter, QPdfWriter& writer, int resolution);
+    bool stopping();
 
     const PrintSettings mSettings;
     const PrintTarget mTarget;
     const bool mNPerPage;
     const bool mPreferRotation;
+    const double mScreenPpiX;
+    const double mScreenPpiY;
     TPrintJob mJob;
     std::atomic<int> mPrinted = 0;
     PrintResult mResult = PrintError;
