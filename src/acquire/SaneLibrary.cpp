@@ -10,11 +10,9 @@ template <typename Function> bool resolve(void* handle, const char* name, Functi
     return function != nullptr;
 }
 
-} // namespace
-
-std::shared_ptr<const SaneLibrary> SaneLibrary::load(QString* error)
+std::shared_ptr<const SaneLibrary> loadOnce(QString* error)
 {
-    // RTLD_LOCAL: the backends libsane loads must not see our symbols or theirs mixed.
+    // RTLD_LOCAL: the names of libsane and its backends stay out of the program's scope.
     void* handle = ::dlopen("libsane.so.1", RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         if (error)
@@ -42,6 +40,17 @@ std::shared_ptr<const SaneLibrary> SaneLibrary::load(QString* error)
         ::dlclose(handle);
         return nullptr;
     }
+    return library;
+}
+
+} // namespace
+
+std::shared_ptr<const SaneLibrary> SaneLibrary::load(QString* error)
+{
+    static QString loadError;
+    static const std::shared_ptr<const SaneLibrary> library = loadOnce(&loadError);
+    if (!library && error)
+        *error = loadError;
     return library;
 }
 
