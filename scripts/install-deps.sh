@@ -28,7 +28,7 @@ packages=(
     dbus-daemon
     # the tests that validate the .desktop file and the AppStream metainfo
     desktop-file-utils appstream
-    # the reference photo site (HTTP, accounts, password hashes) , the browser its gallery test uses, openssl for test certificates
+    # the reference photo site (HTTP, accounts, password hashes), the browser its gallery test uses, openssl for test certificates
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev chromium openssl
 )
 
