@@ -88,6 +88,9 @@ struct Answer
     std::string body;
     std::string contentType = "text/html; charset=utf-8";
     std::vector<std::pair<std::string, std::string>> headers;
+    // A photo goes out from its file, not through memory.
+    std::shared_ptr<UniqueFd> file;
+    std::uint64_t fileSize = 0;
 };
 
 std::int64_t nowSeconds()
@@ -486,8 +489,11 @@ MHD_Result PhotoSite::Private::begin(MHD_Connection* connection, const std::stri
 
 MHD_Result PhotoSite::Private::send(MHD_Connection* connection, const Answer& answer)
 {
-    MHD_Response* response = MHD_create_response_from_buffer(
-        answer.body.size(), const_cast<char*>(answer.body.data()), MHD_RESPMEM_MUST_COPY);
+    MHD_Response* response =
+        answer.file ? MHD_create_response_from_fd64(answer.fileSize, answer.file->release())
+                    : MHD_create_response_from_buffer(answer.body.size(),
+                                                      const_cast<char*>(answer.body.data()),
+                                                      MHD_RESPMEM_MUST_COPY);
     if (!response)
         return MHD_NO;
     MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, answer.contentType.c_str());
@@ -741,8 +747,11 @@ WebSession PhotoSite::Private::startSession(std::int64_t userId, Answer& answer,
     if (!oldId.empty())
         db->deleteSession(oldId);
     WebSession session{randomHex(32), userId, randomHex(32)};
-    db->saveSession(session, nowSeconds() + kSessionSeconds);
-    answer.headers.emplace_back("Set-Cookie", sessionCookie(session.id, kSessionSeconds));
+    // A session that only carries a form's token need not outlive the form for long.
+    const std::int64_t lifetime = userId ? kSessionSeconds : 3600;
+    const std::int64_t now = nowSeconds();
+    db->saveSession(session, now + lifetime, now);
+    answer.headers.emplace_back("Set-Cookie", sessionCookie(session.id, lifetime));
     return session;
 }
 
@@ -941,13 +950,17 @@ Answer PhotoSite::Private::imageFile(const Photo& photo, const std::string& kind
         htmlAnswer(MHD_HTTP_NOT_FOUND, "Not found", "<p>There is no picture here.</p>");
     if (kind != "photo" && kind != "display" && kind != "thumb")
         return notFound;
-    const std::string bytes = readWholeFile(photoFile(photo.id, kind));
-    const char* type =
-        imageType(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-    if (!type)
+    auto file =
+        std::make_shared<UniqueFd>(::open(photoFile(photo.id, kind).c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info = {};
+    unsigned char magic[3] = {};
+    const ssize_t got = file->get() >= 0 ? ::pread(file->get(), magic, sizeof magic, 0) : -1;
+    const char* type = got > 0 ? imageType(magic, static_cast<std::size_t>(got)) : nullptr;
+    if (!type || ::fstat(file->get(), &info) != 0)
         return notFound;
     Answer answer;
-    answer.body = bytes;
+    answer.file = std::move(file);
+    answer.fileSize = static_cast<std::uint64_t>(info.st_size);
     answer.contentType = type;
     answer.headers.emplace_back("Cache-Control", "private, max-age=3600");
     return answer;

@@ -248,11 +248,11 @@ std::int64_t SiteDatabase::usedBytes(std::int64_t userId)
     return s.integer(0);
 }
 
-void SiteDatabase::saveSession(const WebSession& session, std::int64_t expires)
+void SiteDatabase::saveSession(const WebSession& session, std::int64_t expires, std::int64_t now)
 {
     {
         Statement old(mDb, "DELETE FROM sessions WHERE expires < ?");
-        old.bind(1, expires - 14 * 24 * 3600);
+        old.bind(1, now);
         old.step();
     }
     Statement s(mDb, "INSERT OR REPLACE INTO sessions(id, user_id, csrf, expires)"

@@ -75,7 +75,8 @@ public:
     void deletePhoto(std::int64_t id);
     std::int64_t usedBytes(std::int64_t userId);
 
-    void saveSession(const WebSession& session, std::int64_t expires);
+    // Also drops the sessions that ended before now.
+    void saveSession(const WebSession& session, std::int64_t expires, std::int64_t now);
     std::optional<WebSession> session(const std::string& id, std::int64_t now);
     void deleteSession(const std::string& id);
 
