@@ -37,7 +37,7 @@ enum : unsigned
     TextNotStarted = 857,
 };
 
-const QSize kPageArea(520, 440);
+const QSize kPageArea(520, 432);
 const QSize kButtonSize(89, 25);
 
 QPushButton* makeButton(QWidget* parent, const char* name)
@@ -133,6 +133,7 @@ TfrmWIA::TfrmWIA(QWidget* parent, TWIAWebcamList* webcams)
     d->lbxWIADevices->setObjectName(QStringLiteral("lbxWIADevices"));
     first->addWidget(d->lbxWIADevices, 1);
     d->btnNext = makeButton(d->tbSelectWIADevice, "btnNext");
+    d->btnNext->setDefault(true);
     auto* nextRow = new QHBoxLayout;
     nextRow->addStretch(1);
     nextRow->addWidget(d->btnNext);
