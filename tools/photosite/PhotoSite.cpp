@@ -177,6 +177,7 @@ std::string page(const std::string& title, const std::string& body)
            "figure img{max-width:160px;max-height:160px;display:block}"
            "figcaption{font-size:.8em;max-width:160px;overflow-wrap:anywhere}"
            ".error{color:#b00;font-weight:bold}label{display:block;margin:.4em 0}"
+           "form.fields label{display:grid;grid-template-columns:9em 18em;align-items:center}"
            "</style></head><body><header><a href=\"/\">" +
            std::string(kSiteName) + "</a></header><main><h1>" + escapeHtml(title) + "</h1>" + body +
            "</main></body></html>\n";
@@ -831,7 +832,8 @@ Answer PhotoSite::Private::registerPage(MHD_Connection* connection, Request& req
         message.empty() ? std::string() : "<p class=\"error\">" + escapeHtml(message) + "</p>";
     Answer page = htmlAnswer(
         message.empty() ? MHD_HTTP_OK : MHD_HTTP_UNPROCESSABLE_CONTENT, "Make an account",
-        error + "<form method=\"post\" action=\"/register\">" + hiddenField("csrf", session->csrf) +
+        error + "<form class=\"fields\" method=\"post\" action=\"/register\">" +
+            hiddenField("csrf", session->csrf) +
             "<label>E-mail <input type=\"email\" name=\"email\" required value=\"" +
             escapeHtml(email) +
             "\"></label>"
@@ -873,8 +875,8 @@ Answer PhotoSite::Private::signInPage(MHD_Connection* connection, Request& reque
         message.empty() ? std::string() : "<p class=\"error\">" + escapeHtml(message) + "</p>";
     Answer page = htmlAnswer(
         message.empty() ? MHD_HTTP_OK : MHD_HTTP_FORBIDDEN, "Sign in",
-        error + "<form method=\"post\" action=\"/signin\">" + hiddenField("csrf", session->csrf) +
-            hiddenField("next", next) +
+        error + "<form class=\"fields\" method=\"post\" action=\"/signin\">" +
+            hiddenField("csrf", session->csrf) + hiddenField("next", next) +
             "<label>E-mail <input type=\"email\" name=\"email\" required value=\"" +
             escapeHtml(email) +
             "\"></label>"
