@@ -688,10 +688,14 @@ qintptr TfrmPrint::handlePreviewMessage(const WindowMessage& message)
         job.rotateClockwise = d->results.landscapeTurn;
         job.ppiX = d->results.previewPpiX;
         job.ppiY = d->results.previewPpiY;
+        job.screenPpiX = screenDotsPerInchX();
+        job.screenPpiY = screenDotsPerInchY();
+        emit previewPhotoStarted(page, index);
         return index;
     }
     case WM_PREVIEW_DONE:
         showRenderedPhoto(page, index);
+        emit previewPhotoShown(page, index);
         return 0;
     default:
         return -1;
@@ -769,7 +773,8 @@ void TfrmPrint::btnPrintClick()
     const bool nPerPage = isNPerPage(d->kind);
     d->printThread = std::make_unique<TPrintThread>(
         [this](const WindowMessage& message) { return handlePrintMessage(message); }, d->settings,
-        target, nPerPage, nPerPage && d->settings.isLandscape());
+        target, nPerPage, nPerPage && d->settings.isLandscape(), screenDotsPerInchX(),
+        screenDotsPerInchY());
 
     d->btnCancel->setEnabled(true);
     d->pnStatus->show();

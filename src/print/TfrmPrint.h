@@ -32,6 +32,12 @@ public:
     // Every way of closing ends here: the preview and a print run are stopped first.
     void done(int result) override;
 
+signals:
+    // The preview's worker took photo `index` of `page` and renders it now.
+    void previewPhotoStarted(int page, int index);
+    // That photo is on the sheet.
+    void previewPhotoShown(int page, int index);
+
 protected:
     void ApplyTexts() override;
     void showEvent(QShowEvent* event) override;
