@@ -75,7 +75,6 @@ struct Request
     std::string path;
     bool post = false;
     bool answered = false;
-    bool tooLarge = false;
     std::uint64_t cap = kSmallBodyCap;
     std::uint64_t received = 0;
     std::string memory;
@@ -397,14 +396,12 @@ MHD_Result PhotoSite::Private::onRequest(void* cls, MHD_Connection* connection, 
         const std::uint64_t size = *dataSize;
         *dataSize = 0;
         if (request->received + size > request->cap) {
-            // A body without a length that grows past the cap: answer now and drop the rest.
-            request->tooLarge = true;
+            // A chunked body that grows past the cap. The server takes no answer in the middle
+            // of a body, so the connection is closed: reading on could take forever.
             request->answered = true;
             request->file.reset();
             request->memory.clear();
-            return self->send(connection,
-                              htmlAnswer(MHD_HTTP_CONTENT_TOO_LARGE, "Request too large",
-                                         "<p>The request is too large.</p>"));
+            return MHD_NO;
         }
         request->received += size;
         if (request->file.get() >= 0) {

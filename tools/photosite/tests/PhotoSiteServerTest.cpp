@@ -215,7 +215,17 @@ TEST_F(PhotoSiteServerTest, RefusesLengthsThatLieAndPathsThatClimb)
                           true)
                   .find("HTTP/1.1 200"),
               std::string::npos);
+    // A chunked body that grows past the cap is cut off.
+    const std::string chunk = "8000\r\n" + std::string(0x8000, 'x') + "\r\n";
+    EXPECT_EQ(rawExchange(site.port(),
+                          "POST " + std::string(kAddBook) +
+                              " HTTP/1.1\r\nHost: 127.0.0.1\r\nTransfer-Encoding: chunked\r\n\r\n" +
+                              chunk + chunk + chunk + "0\r\n\r\n",
+                          true)
+                  .find("HTTP/1.1 200"),
+              std::string::npos);
     EXPECT_EQ(program.freeSpace()[1], "1048576");
+    EXPECT_EQ(program.login()[5], "1") << "only the album made above";
     EXPECT_TRUE(std::filesystem::is_empty(site.dataFolder() / "tmp"));
 
     for (const char* path :
