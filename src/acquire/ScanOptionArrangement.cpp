@@ -64,18 +64,28 @@ Editor editorFor(const SaneOption& option)
     return Editor::None;
 }
 
-int sliderPositions(const SaneOption& option)
+namespace {
+
+// The slider moves in the device's own steps; 0 when the option has none.
+double sliderStep(const SaneOption& option)
 {
     if (option.constraint != SaneOption::Constraint::Range || option.max <= option.min)
         return 0;
     const Editor editor = editorFor(option);
-    if (editor != Editor::SpinBox && editor != Editor::DoubleSpinBox)
-        return 0;
-    // A fixed-point range without a step has no natural positions.
-    const double step = option.quant > 0 ? option.quant : (editor == Editor::SpinBox ? 1 : 0);
+    if (option.quant > 0 && (editor == Editor::SpinBox || editor == Editor::DoubleSpinBox))
+        return option.quant;
+    return editor == Editor::SpinBox ? 1 : 0;
+}
+
+} // namespace
+
+int sliderPositions(const SaneOption& option)
+{
+    const double step = sliderStep(option);
     if (step <= 0)
         return 0;
-    const double positions = std::floor((option.max - option.min) / step + 1e-9);
+    // A last, shorter step reaches the maximum when the range is no whole number of steps.
+    const double positions = std::ceil((option.max - option.min) / step - 1e-9);
     return positions >= 1 && positions <= kMaxSliderPositions ? int(positions) : 0;
 }
 
@@ -84,8 +94,8 @@ int sliderPosition(const SaneOption& option, double value)
     const int positions = sliderPositions(option);
     if (positions == 0)
         return 0;
-    const double fraction = (value - option.min) / (option.max - option.min);
-    return qBound(0, int(std::lround(fraction * positions)), positions);
+    const double steps = (value - option.min) / sliderStep(option);
+    return int(std::lround(qBound(0.0, steps, double(positions))));
 }
 
 double sliderValue(const SaneOption& option, int position)
@@ -93,8 +103,7 @@ double sliderValue(const SaneOption& option, int position)
     const int positions = sliderPositions(option);
     if (positions == 0)
         return option.min;
-    const double value = option.min + (option.max - option.min) * position / positions;
-    return qMin(value, option.max);
+    return qMin(option.min + qBound(0, position, positions) * sliderStep(option), option.max);
 }
 
 Arrangement arrange(const QList<SaneOption>& options)

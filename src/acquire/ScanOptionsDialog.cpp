@@ -236,6 +236,11 @@ ScanOptionsDialog::ScanOptionsDialog(SaneSession& session, const SaneDeviceInfo&
 
 ScanOptionsDialog::~ScanOptionsDialog() = default;
 
+const SaneDeviceInfo& ScanOptionsDialog::device() const
+{
+    return d->device;
+}
+
 bool ScanOptionsDialog::isScanning() const
 {
     return d->scanning;

@@ -21,6 +21,7 @@ public:
                       const QString& destinationFolder, QWidget* parent = nullptr);
     ~ScanOptionsDialog() override;
 
+    const SaneDeviceInfo& device() const;
     bool isScanning() const;
     // Pages saved by the scans of this window.
     int pagesSaved() const;

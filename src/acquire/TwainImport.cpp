@@ -11,6 +11,8 @@
 #include <QMessageBox>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 
 enum : unsigned
@@ -90,8 +92,16 @@ void TwainImport::run(const QString& destinationFolder, const TfrmPics* pics,
     SaneDeviceInfo chosen;
     {
         TfrmTwain frmTwain(mWindow, pics);
-        for (const SaneDeviceInfo& device : *devices)
-            frmTwain.addSource(device.displayName(), QString::fromLatin1(device.name));
+        for (const SaneDeviceInfo& device : *devices) {
+            // Two scanners of the same model are told apart by their device names.
+            QString caption = device.displayName();
+            if (std::count_if(devices->cbegin(), devices->cend(), [&](const SaneDeviceInfo& other) {
+                    return other.displayName() == caption;
+                }) > 1)
+                caption +=
+                    QStringLiteral(" (") + QString::fromLatin1(device.name) + QLatin1Char(')');
+            frmTwain.addSource(caption, QString::fromLatin1(device.name));
+        }
         frmTwain.setDestination(destinationFolder);
         if (frmTwain.exec() != QDialog::Accepted)
             return;
