@@ -35,7 +35,7 @@ public:
     TestCameraVideo(TestCameraDevices& devices, QWidget* parent);
     ~TestCameraVideo() override;
 
-    // The picture of frame n: a bar and a square that move with n on a colour ramp.
+    // The picture of frame n: a bar and a square that move with n on a moving colour ramp.
     static QImage testPicture(int n);
     // The last frame the camera made, shown or not.
     QImage lastMade() const { return mLastMade; }

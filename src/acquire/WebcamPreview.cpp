@@ -46,6 +46,7 @@ void WebcamPreview::paintEvent(QPaintEvent*)
     QSize fitted = picture.size().scaled(size(), Qt::KeepAspectRatio);
     QRect target(QPoint(), fitted);
     target.moveCenter(rect().center());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    // Nearest-pixel scaling: Qt's smooth scaling farms large pictures out to its thread pool
+    // for every frame, and a live picture does not need it (the saved snapshot is unscaled).
     painter.drawImage(target, picture);
 }
