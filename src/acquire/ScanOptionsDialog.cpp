@@ -53,8 +53,9 @@ enum : unsigned
     TextPagesNotSaved = 820,
 };
 
-constexpr QSize kInitialSize(500, 620);
-constexpr int kSliderWidth = 150;
+constexpr QSize kInitialSize(520, 620);
+constexpr int kSliderWidth = 120;
+constexpr int kComboCharacters = 12;
 
 QString unitText(SaneOption::Unit unit)
 {
@@ -182,6 +183,8 @@ ScanOptionsDialog::ScanOptionsDialog(SaneSession& session, const SaneDeviceInfo&
     d->scroll->setObjectName(QStringLiteral("scrollOptions"));
     d->scroll->setWidgetResizable(true);
     d->scroll->setFrameShape(QFrame::NoFrame);
+    // The editors narrow to the window; long choices are read in the open list.
+    d->scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     d->stack->addWidget(d->scroll);
     layout->addWidget(d->stack, 1);
 
@@ -390,6 +393,8 @@ void ScanOptionsDialog::addEditor(QFormLayout* form, int position)
     }
     case Editor::Combo: {
         auto* combo = new QComboBox;
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumContentsLength(kComboCharacters);
         if (option.constraint == SaneOption::Constraint::StringList) {
             for (const QString& text : option.strings)
                 combo->addItem(text, text);
