@@ -41,6 +41,9 @@ constexpr char kManualPath[] = "/fotodesk/manual/default.aspx";
 constexpr char kManualFolder[] = "/fotodesk/manual/";
 
 constexpr char kWrongLogin[] = "The e-mail address or password is not correct.";
+constexpr char kLocked[] = "Too many wrong passwords for this account. Try again in a minute.";
+constexpr int kAllowedFailures = 5;
+constexpr std::int64_t kRestSeconds = 60;
 
 // A file descriptor closed with its owner.
 class UniqueFd
@@ -228,6 +231,14 @@ struct PhotoSite::Private
     // pay for a full password hash.
     std::array<unsigned char, crypto_generichash_KEYBYTES> verifyKey{};
     std::map<std::int64_t, std::array<unsigned char, 32>> verified;
+    struct Attempts
+    {
+        int failures = 0;
+        std::int64_t lockedUntil = 0;
+    };
+    std::map<std::int64_t, Attempts> attempts;
+    // Why the last authenticate() refused.
+    std::string refusal;
 
     Private(const SiteOptions& o, CredentialKey k) : options(o), key(std::move(k)) {}
 
@@ -551,9 +562,17 @@ Answer PhotoSite::Private::dispatch(MHD_Connection* connection, Request& request
 std::optional<User> PhotoSite::Private::authenticate(const std::string& emailKey,
                                                      const std::string& password)
 {
+    refusal = kWrongLogin;
     auto user = db->userByEmailKey(emailKey);
     if (!user)
         return std::nullopt;
+    // Guessing passwords online: after five wrong ones the account rests for a minute.
+    const std::int64_t now = nowSeconds();
+    Attempts& tries = attempts[user->id];
+    if (tries.lockedUntil > now) {
+        refusal = kLocked;
+        return std::nullopt;
+    }
     std::array<unsigned char, 32> digest{};
     const std::string input = user->passwordHash + '\n' + password;
     crypto_generichash(digest.data(), digest.size(),
@@ -563,8 +582,15 @@ std::optional<User> PhotoSite::Private::authenticate(const std::string& emailKey
     if (known != verified.end() &&
         sodium_memcmp(known->second.data(), digest.data(), digest.size()) == 0)
         return user;
-    if (crypto_pwhash_str_verify(user->passwordHash.c_str(), password.data(), password.size()) != 0)
+    if (crypto_pwhash_str_verify(user->passwordHash.c_str(), password.data(), password.size()) !=
+        0) {
+        if (++tries.failures >= kAllowedFailures) {
+            tries = Attempts{0, now + kRestSeconds};
+            refusal = kLocked;
+        }
         return std::nullopt;
+    }
+    attempts.erase(user->id);
     verified[user->id] = digest;
     return user;
 }
@@ -608,7 +634,7 @@ Answer PhotoSite::Private::protocol(MHD_Connection* connection, Request& request
             return textAnswer(failureAnswer(*error));
         const auto user = authenticate(login.email, login.password);
         if (!user)
-            return textAnswer(failureAnswer(kWrongLogin));
+            return textAnswer(failureAnswer(refusal));
         std::vector<AlbumEntry> entries;
         for (const Album& album : db->albums(user->id))
             entries.push_back({album.id, album.name, album.key, albumPath(*user, album.id)});
@@ -623,7 +649,7 @@ Answer PhotoSite::Private::protocol(MHD_Connection* connection, Request& request
             return textAnswer(failureAnswer(*error));
         const auto user = authenticate(create.email, create.password);
         if (!user)
-            return textAnswer(failureAnswer(kWrongLogin));
+            return textAnswer(failureAnswer(refusal));
         if (!isValidAlbumName(create.albumName))
             return textAnswer(failureAnswer(
                 "The name of a photo album may contain only letters a-z and A-Z, digits 0-9, "
@@ -638,7 +664,7 @@ Answer PhotoSite::Private::protocol(MHD_Connection* connection, Request& request
             return textAnswer(failureAnswer(*error));
         const auto user = authenticate(space.email, space.password);
         if (!user)
-            return textAnswer(failureAnswer(kWrongLogin));
+            return textAnswer(failureAnswer(refusal));
         return textAnswer(
             spaceAnswer(user->quota - db->usedBytes(user->id), uploadHost(connection)));
     }
@@ -649,7 +675,7 @@ Answer PhotoSite::Private::protocol(MHD_Connection* connection, Request& request
         return textAnswer(failureAnswer(*error));
     const auto user = authenticate(upload.email, upload.password);
     if (!user)
-        return textAnswer(failureAnswer(kWrongLogin));
+        return textAnswer(failureAnswer(refusal));
     if (auto error = storeUpload(request, upload, *user); !error.empty())
         return textAnswer(failureAnswer(error));
     return textAnswer(spaceAnswer(user->quota - db->usedBytes(user->id), uploadHost(connection)));
@@ -864,7 +890,7 @@ Answer PhotoSite::Private::signInPage(MHD_Connection* connection, Request& reque
             startSession(user->id, done, session->id);
             return done;
         }
-        message = kWrongLogin;
+        message = refusal;
     }
     if (!session)
         session = startSession(0, answer, {});

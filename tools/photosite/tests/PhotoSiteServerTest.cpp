@@ -135,6 +135,16 @@ TEST_F(PhotoSiteServerTest, LoginAlbumsSpaceAndUploadFollowTheProtocol)
     EXPECT_EQ(httpGet(site.base() + album[3]).status, 303) << "no key, no session: sign in";
 }
 
+TEST_F(PhotoSiteServerTest, RestsAnAccountAfterFiveWrongPasswords)
+{
+    Program guesser(site, "anna@example.org", "guess");
+    for (int i = 0; i < 4; ++i)
+        ASSERT_EQ(guesser.login()[0], "The e-mail address or password is not correct.");
+    const std::string locked = "Too many wrong passwords for this account. Try again in a minute.";
+    EXPECT_EQ(guesser.login()[0], locked);
+    EXPECT_EQ(program.login()[0], locked) << "even the right password waits";
+}
+
 struct Refusal
 {
     const char* name;
