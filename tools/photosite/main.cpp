@@ -1,8 +1,10 @@
 // velko-photosite: the reference photo site a household runs for Velko Fotodesk's uploads.
 #include "PhotoSite.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
