@@ -25,7 +25,9 @@ std::unique_ptr<WebcamVideo> TestCameraDevices::CreateVideo(const QString& id, Q
     const int index = id.startsWith(kIdPrefix) ? id.mid(kIdPrefix.size()).toInt(&number) : 0;
     if (!number || index < 1 || index > mCameraCount)
         return nullptr;
-    return std::make_unique<TestCameraVideo>(*this, parent);
+    auto video = std::make_unique<TestCameraVideo>(*this, parent);
+    mVideos.emplace_back(index, video.get());
+    return video;
 }
 
 void TestCameraDevices::setCameraCount(int count)
@@ -33,6 +35,10 @@ void TestCameraDevices::setCameraCount(int count)
     if (count == mCameraCount)
         return;
     mCameraCount = count;
+    for (const auto& [number, video] : mVideos)
+        if (video && number > count)
+            video->unplug();
+    std::erase_if(mVideos, [](const auto& entry) { return entry.second.isNull(); });
     emit videoInputsChanged();
 }
 
@@ -73,6 +79,12 @@ QImage TestCameraVideo::testPicture(int n)
         }
     }
     return image;
+}
+
+void TestCameraVideo::unplug()
+{
+    mTimer.stop();
+    fail(QStringLiteral("The test camera was unplugged."));
 }
 
 void TestCameraVideo::makeFrame()

@@ -6,6 +6,8 @@
 
 #include <QTimer>
 
+class TestCameraVideo;
+
 class TestCameraDevices : public WebcamDevices
 {
     Q_OBJECT
@@ -15,7 +17,7 @@ public:
     std::vector<TWIAWebcam> videoInputs() const override;
     std::unique_ptr<WebcamVideo> CreateVideo(const QString& id, QWidget* parent) override;
 
-    // Plugs cameras in or out.
+    // Plugs cameras in or out; a camera unplugged while it plays fails.
     void setCameraCount(int count);
     // Videos created and not yet destroyed.
     int openVideoCount() const { return mOpenVideos; }
@@ -24,6 +26,7 @@ private:
     friend class TestCameraVideo;
     int mCameraCount;
     int mOpenVideos = 0;
+    std::vector<std::pair<int, QPointer<TestCameraVideo>>> mVideos; // camera number, video
 };
 
 class TestCameraVideo : public WebcamVideo
@@ -40,6 +43,8 @@ public:
     // The last frame the camera made, shown or not.
     QImage lastMade() const { return mLastMade; }
     int framesMade() const { return mFrame; }
+
+    void unplug();
 
 private:
     void makeFrame();

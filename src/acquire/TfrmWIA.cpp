@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -266,8 +267,19 @@ void TfrmWIA::btnNextClick()
         videoFailed(QString());
         return;
     }
+    if (d->video->hasFailed()) {
+        videoFailed(d->video->failureReason());
+        return;
+    }
     connect(d->video.get(), &WebcamVideo::firstFrameShown, this, &TfrmWIA::videoStarted);
-    connect(d->video.get(), &WebcamVideo::failed, this, &TfrmWIA::videoFailed);
+    // Queued: the camera is released here, and must not be while it is still reporting.
+    connect(
+        d->video.get(), &WebcamVideo::failed, this,
+        [this, video = QPointer<WebcamVideo>(d->video.get())](const QString& reason) {
+            if (video && video == d->video.get())
+                videoFailed(reason);
+        },
+        Qt::QueuedConnection);
     d->firstFrameTimeout.start(kFirstFrameTimeoutMs);
 }
 

@@ -72,6 +72,7 @@ void WebcamVideo::fail(const QString& reason)
     if (mFailed)
         return;
     mFailed = true;
+    mFailureReason = reason;
     emit failed(reason);
 }
 

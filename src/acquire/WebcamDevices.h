@@ -31,6 +31,9 @@ public:
     // The picture the user sees now: the frozen one once paused; null before the first frame.
     QImage shownFrame() const;
     bool hasFrame() const;
+    // A camera may fail while it is being created, before anyone listens to failed().
+    bool hasFailed() const { return mFailed; }
+    QString failureReason() const { return mFailureReason; }
 
 signals:
     // The first frame is on screen.
@@ -51,6 +54,7 @@ private:
     bool mPaused = false;
     bool mFirstShown = false;
     bool mFailed = false;
+    QString mFailureReason;
 };
 
 // The cameras of one back end.

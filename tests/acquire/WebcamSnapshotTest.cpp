@@ -152,6 +152,27 @@ TEST_F(WebcamWindow, AFailedSaveSaysSoAndKeepsTheFrozenFrame)
     EXPECT_TRUE(files().isEmpty());
 }
 
+TEST_F(WebcamWindow, ACameraUnpluggedDuringLiveVideoBringsBackTheChoiceAndSaysSo)
+{
+    startLive();
+    QString said;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            said = box->objectName();
+            box->accept();
+        }
+    });
+    answer.start(10);
+    mDevices->setCameraCount(0);
+    ASSERT_TRUE(pumpUntil([&] { return !said.isEmpty(); }));
+    EXPECT_EQ(said, QStringLiteral("WebcamNotStarted"));
+    EXPECT_EQ(mWindow->ActivePageIndex(), 0);
+    EXPECT_EQ(mWindow->video(), nullptr);
+    EXPECT_EQ(mDevices->openVideoCount(), 0);
+    EXPECT_TRUE(mWindow->isVisible());
+}
+
 TEST_F(WebcamWindow, TheCameraListFollowsCamerasPluggedInAndOut)
 {
     auto* list = mWindow->findChild<QListWidget*>(QStringLiteral("lbxWIADevices"));
