@@ -120,8 +120,12 @@ PrintResult TPrintThread::run()
         mErrorText = file->errorString();
         return PrintError;
     }
+    // The queue is told the orientation of the pages as printed, which is portrait for one,
+    // two and four per page whatever the entry says.
+    PrintSettings printed = mSettings;
+    printed.pageLayout = mSettings.runLayout(mNPerPage);
     CupsJob job;
-    if (!job.submit(mTarget.name, file->fileName(), mTarget.title, mSettings)) {
+    if (!job.submit(mTarget.name, file->fileName(), mTarget.title, printed)) {
         mErrorText = job.errorText();
         return PrintError;
     }
