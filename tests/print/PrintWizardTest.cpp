@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPrinter>
@@ -166,7 +167,8 @@ protected:
     {
         const QString pdf = output.filePath(QStringLiteral("photos.pdf"));
         onModal<QFileDialog>([pdf](QFileDialog* dialog) {
-            dialog->selectFile(pdf);
+            // Typed, as a user would: selectFile leaves a focused name field alone.
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(pdf);
             static_cast<QDialog*>(dialog)->accept();
         });
         child<QPushButton>(*wizard, "btnPrint")->click();
