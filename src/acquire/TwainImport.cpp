@@ -40,14 +40,28 @@ SaneSession& TwainImport::session()
 
 void TwainImport::startListing()
 {
-    if (SaneSession::libraryAvailable())
-        mSession->listDevices();
+    if (!SaneSession::libraryAvailable())
+        return;
+    mListing = true;
+    mSession->listDevices();
 }
 
 std::optional<QList<SaneDeviceInfo>> TwainImport::listDevices()
 {
     if (!SaneSession::libraryAvailable())
         return QList<SaneDeviceInfo>();
+    return waitForListing(true);
+}
+
+bool TwainImport::scannerAvailable()
+{
+    if (!mListing)
+        startListing();
+    return mAvailable;
+}
+
+std::optional<QList<SaneDeviceInfo>> TwainImport::waitForListing(bool startOne)
+{
     WaitCursor wait;
     QEventLoop loop;
     std::optional<QList<SaneDeviceInfo>> answer;
@@ -56,7 +70,8 @@ std::optional<QList<SaneDeviceInfo>> TwainImport::listDevices()
                 answer = devices;
                 loop.quit();
             });
-    mSession->listDevices();
+    if (startOne)
+        startListing();
     // The window paints while the session looks (network scanners take seconds); clicks
     // wait, so that no command starts in the middle of this one.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -65,6 +80,7 @@ std::optional<QList<SaneDeviceInfo>> TwainImport::listDevices()
 
 void TwainImport::devicesListed(const QList<SaneDeviceInfo>& devices)
 {
+    mListing = false;
     const bool available = !devices.isEmpty();
     if (available == mAvailable)
         return;

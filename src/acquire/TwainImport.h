@@ -34,6 +34,12 @@ public:
     std::optional<QList<SaneDeviceInfo>> listDevices();
     // The last listing found a device.
     bool isAvailable() const { return mAvailable; }
+    bool isListing() const { return mListing; }
+    // Whether Get photos offers scanning: the last listing's answer, at once, so that a
+    // computer without scanners copies photos without waiting for a listing (it takes
+    // seconds there); until the first listing ends, no. A new listing then starts in the
+    // background for the next time.
+    bool scannerAvailable();
 
     // The command: refuses a folder without a disk path (empty) and a computer without
     // scanners, else the source choice, the device's settings and the scan. devices, when
@@ -48,7 +54,11 @@ private:
     void devicesListed(const QList<SaneDeviceInfo>& devices);
     void warn(unsigned textId, const char* name);
 
+    // Runs the thread's events, painting but without input, until the session answers.
+    std::optional<QList<SaneDeviceInfo>> waitForListing(bool startOne);
+
     QWidget* const mWindow;
     std::unique_ptr<SaneSession> mSession;
     bool mAvailable = false;
+    bool mListing = false;
 };

@@ -834,15 +834,12 @@ void TfrmMain::handleDriveRequest(const QString& drivePath, bool fromSecondCopy)
 void TfrmMain::btnGetPhotosClick()
 {
     // The choice of source is offered only when a scanner is there.
-    const std::optional<QList<SaneDeviceInfo>> devices = mTwainImport->listDevices();
-    if (!devices)
-        return;
-    if (!devices->isEmpty()) {
+    if (mTwainImport->scannerAvailable()) {
         const std::optional<SourceChooser::Source> source = SourceChooser::ask(this);
         if (!source)
             return;
         if (*source == SourceChooser::Source::Twain) {
-            runTwain(devices);
+            btnTWAINClick();
             return;
         }
     }
@@ -895,12 +892,7 @@ void TfrmMain::btnSnapshotClick()
 
 void TfrmMain::btnTWAINClick()
 {
-    runTwain(std::nullopt);
-}
-
-void TfrmMain::runTwain(std::optional<QList<SaneDeviceInfo>> devices)
-{
-    mTwainImport->run(selectedFolderPath(), mWindows.frmPics, std::move(devices));
+    mTwainImport->run(selectedFolderPath(), mWindows.frmPics);
     bringToFront();
 }
 

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "ProgramVersion.h"
-#include "SaneOption.h"
 
 #include <QMainWindow>
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 class QFrame;
@@ -133,9 +131,7 @@ private:
     void handleDriveRequest(const QString& drivePath, bool fromSecondCopy);
     void btnGetPhotosClick();
     void btnSnapshotClick();
-    // TWAIN import; devices, when given, is a listing just made.
     void btnTWAINClick();
-    void runTwain(std::optional<QList<SaneDeviceInfo>> devices);
     // The disk path of the tree's selected folder; empty for a virtual folder.
     QString selectedFolderPath() const;
 

@@ -316,6 +316,23 @@ TEST_F(ScannerWindows, CancelDuringTheScanKeepsTheWindowOpen)
             << qPrintable(name);
 }
 
+// Get photos answers from the listing made at start-up, and looks again for the next time.
+TEST_F(ScannerWindows, ScannerAvailableAnswersFromTheLastListing)
+{
+    {
+        TwainImport twain(nullptr);
+        EXPECT_FALSE(twain.scannerAvailable()); // nothing listed yet
+        ASSERT_TRUE(pumpUntil([&] { return !twain.isListing(); }));
+        EXPECT_TRUE(twain.scannerAvailable());
+        EXPECT_TRUE(twain.isListing());
+    }
+    configure(0);
+    TwainImport none(nullptr);
+    none.startListing();
+    ASSERT_TRUE(pumpUntil([&] { return !none.isListing(); }));
+    EXPECT_FALSE(none.scannerAvailable());
+}
+
 TEST_F(ScannerWindows, NoScannerIsSaid)
 {
     configure(0);
