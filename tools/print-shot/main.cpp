@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -80,8 +81,11 @@ int main(int argc, char** argv)
 
     int shown = 0;
     QObject::connect(&wizard, &TfrmPrint::previewPhotoShown, [&] { ++shown; });
+    QElapsedTimer preview;
+    preview.start();
     click(QStringLiteral("btnNext1"));
     pumpWhile([&] { return wizard.hasPreviewThread() && shown < int(args.size()) - 3; }, 5000);
+    std::fprintf(stderr, "preview of the first page: %lld ms\n", preview.elapsed());
     shoot("print-3-preview.png");
 
     // The status page is taken while the run is under way, as soon as it shows progress.
