@@ -74,8 +74,11 @@ bool SaneFrameAssembler::beginFrame(const SaneFrameParameters& parameters)
     if (!mHadFrame) {
         mWidth = parameters.pixelsPerLine;
         mBits = parameters.format == Format::Gray ? (parameters.depth == 1 ? 1 : 8) : 24;
-        if (parameters.lines > 0)
-            mRgb.reserve(std::size_t(mWidth) * 3 * std::size_t(parameters.lines));
+        if (!reserveRows(parameters.lines > 0 ? parameters.lines : 64))
+            return fail();
+        // A later pass that ends early must leave its colour dark, not whatever was there.
+        if (pass)
+            std::memset(mPage.bits(), 0, mPage.byteCount());
     }
     mParameters = parameters;
     mHadFrame = true;
@@ -123,14 +126,33 @@ int SaneFrameAssembler::takeBitmap(imaging::Bitmap& out)
     if (!isComplete())
         return imaging::NoBitmap;
     imaging::Bitmap bitmap;
-    const int result = bitmap.allocate(mWidth, mPageRows);
-    if (result != imaging::Success)
-        return result;
-    std::memcpy(bitmap.bits(), mRgb.data(), bitmap.byteCount());
+    if (mPage.height() == mPageRows) {
+        bitmap.swap(mPage);
+    } else {
+        const int result = bitmap.allocate(mWidth, mPageRows);
+        if (result != imaging::Success)
+            return result;
+        std::memcpy(bitmap.bits(), mPage.bits(), bitmap.byteCount());
+    }
     bitmap.setBitsPerPixel(mBits);
     out.swap(bitmap);
     reset();
     return imaging::Success;
+}
+
+bool SaneFrameAssembler::reserveRows(int rows)
+{
+    if (rows <= mPage.height())
+        return true;
+    imaging::Bitmap larger;
+    if (larger.allocate(mWidth, rows) != imaging::Success)
+        return false;
+    if (mPageRows > 0)
+        std::memcpy(larger.bits(), mPage.bits(), mPage.stride() * std::size_t(mPageRows));
+    if (isPass(mParameters.format) && mHadFrame)
+        std::memset(larger.scanLine(mPageRows), 0, larger.stride() * std::size_t(rows - mPageRows));
+    mPage.swap(larger);
+    return true;
 }
 
 void SaneFrameAssembler::convertLine(const std::uint8_t* line)
@@ -138,15 +160,19 @@ void SaneFrameAssembler::convertLine(const std::uint8_t* line)
     const std::size_t rowBytes = std::size_t(mWidth) * 3;
     if (mRows >= mPageRows) {
         // Lines beyond the height given up front (or any line of a hand scanner) grow the
-        // page, up to the pixel limit.
-        if (!imaging::sizeAllowed(mWidth, std::int64_t(mPageRows) + 1)) {
-            mFailed = true;
-            return;
+        // page, by half again each time, up to the pixel limit.
+        if (mPageRows >= mPage.height()) {
+            const std::int64_t wanted = std::int64_t(mPageRows) + mPageRows / 2 + 16;
+            const std::int64_t rows =
+                imaging::sizeAllowed(mWidth, wanted) ? wanted : std::int64_t(mPageRows) + 1;
+            if (!imaging::sizeAllowed(mWidth, rows) || !reserveRows(int(rows))) {
+                mFailed = true;
+                return;
+            }
         }
-        mRgb.resize(rowBytes * std::size_t(mPageRows + 1), 0);
         ++mPageRows;
     }
-    std::uint8_t* out = mRgb.data() + rowBytes * std::size_t(mRows);
+    std::uint8_t* out = mPage.scanLine(mRows);
     ++mRows;
     const int width = mWidth;
     const int depth = mParameters.depth;

@@ -49,6 +49,7 @@ public:
 
 private:
     void convertLine(const std::uint8_t* line);
+    bool reserveRows(int rows);
 
     SaneFrameParameters mParameters;
     bool mFailed = false;
@@ -59,5 +60,7 @@ private:
     int mPageRows = 0; // rows of the page (the longest pass)
     int mBits = 24;
     std::vector<std::uint8_t> mPartial; // the start of a line split between pieces
-    std::vector<std::uint8_t> mRgb;     // the page so far, three bytes a pixel
+    // The page so far; its height is the room for rows, mPageRows of them are filled. With
+    // the height known up front this is the very bitmap handed out, without a copy.
+    imaging::Bitmap mPage;
 };

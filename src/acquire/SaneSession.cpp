@@ -8,11 +8,14 @@
 #include "SaneOptionConversion.h"
 #include "uLanguage.h"
 
+#include <QThread>
+
 #include <poll.h>
 #include <sane/saneopts.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -27,33 +30,43 @@ constexpr int kJpegQualityFactor = 2;
 constexpr int kScanNumberDigits = 5;
 constexpr SANE_Int kReadBufferSize = 256 * 1024;
 constexpr int kSelectTimeoutMs = 250;
+constexpr int kMaxEncoders = 4;
 
-// One thread that runs the jobs handed to it in order, sleeping while there are none.
-class JobThread
+// Threads that run the jobs handed to them, sleeping while there are none. With one thread
+// the jobs run in order. With a bound, post() waits while that many jobs are queued or
+// running, so a fast producer cannot pile up work (pages of a hundred megabytes each).
+class JobQueue
 {
 public:
-    JobThread() : mThread([this] { run(); }) {}
-    ~JobThread() { stop(); }
+    explicit JobQueue(int threads = 1, int bound = 0) : mBound(bound)
+    {
+        for (int i = 0; i < threads; ++i)
+            mThreads.emplace_back([this] { run(); });
+    }
+    ~JobQueue() { stop(); }
 
     void post(std::function<void()> job)
     {
         {
-            std::lock_guard lock(mMutex);
+            std::unique_lock lock(mMutex);
+            if (mBound > 0)
+                mIdle.wait(lock,
+                           [this] { return mStopping || int(mJobs.size()) + mBusy < mBound; });
             if (mStopping)
                 return;
             mJobs.push_back(std::move(job));
         }
-        mWake.notify_all();
+        mWake.notify_one();
     }
 
-    // Waits until every job posted so far has run. Not from the thread itself.
+    // Waits until every job posted so far has run. Not from one of the threads.
     void waitIdle()
     {
         std::unique_lock lock(mMutex);
-        mIdle.wait(lock, [this] { return (mJobs.empty() && !mBusy) || mEnded; });
+        mIdle.wait(lock, [this] { return (mJobs.empty() && mBusy == 0) || mStopping; });
     }
 
-    // Drops the jobs not yet started, lets the running one finish and joins.
+    // Drops the jobs not yet started, lets the running ones finish and joins.
     void stop()
     {
         {
@@ -62,8 +75,10 @@ public:
             mJobs.clear();
         }
         mWake.notify_all();
-        if (mThread.joinable())
-            mThread.join();
+        mIdle.notify_all();
+        for (std::thread& thread : mThreads)
+            if (thread.joinable())
+                thread.join();
     }
 
 private:
@@ -76,26 +91,24 @@ private:
                 break;
             std::function<void()> job = std::move(mJobs.front());
             mJobs.pop_front();
-            mBusy = true;
+            ++mBusy;
             lock.unlock();
             job();
             job = nullptr;
             lock.lock();
-            mBusy = false;
+            --mBusy;
             mIdle.notify_all();
         }
-        mEnded = true;
-        mIdle.notify_all();
     }
 
+    const int mBound;
     std::mutex mMutex;
     std::condition_variable mWake;
     std::condition_variable mIdle;
     std::deque<std::function<void()>> mJobs;
     bool mStopping = false;
-    bool mBusy = false;
-    bool mEnded = false;
-    std::thread mThread; // last: it starts on the members above
+    int mBusy = 0;
+    std::vector<std::thread> mThreads; // last: they start on the members above
 };
 
 SaneFrameParameters frameParametersOf(const SANE_Parameters& parameters)
@@ -169,11 +182,12 @@ struct SaneSession::Private
     std::atomic<int> mCancelledGeneration = 0;
     int mWakeFd = -1; // an eventfd that a cancel writes, so a wait for data ends at once
 
-    // Encodes and saves pages while the next one is scanned.
-    std::unique_ptr<JobThread> mSaver;
+    // Encodes and saves pages while the next one is scanned; a page takes longer to encode
+    // at the program's quality than to scan, so on more than one core several at a time.
+    std::unique_ptr<JobQueue> mSaver;
     std::atomic<int> mPagesSaved = 0;
     // Declared last: destroyed (joined) first, while everything it uses still exists.
-    std::unique_ptr<JobThread> mThread;
+    std::unique_ptr<JobQueue> mThread;
 };
 
 bool SaneSession::Private::ensureInitialised()
@@ -449,8 +463,10 @@ void SaneSession::Private::scan(const QString& folder, int generation)
     const int firstNumber = acquire::nextPictureNumberIn(folder);
     mReadBuffer.resize(kReadBufferSize);
     mPagesSaved = 0;
-    if (!mSaver)
-        mSaver = std::make_unique<JobThread>();
+    if (!mSaver) {
+        const int encoders = std::clamp(QThread::idealThreadCount(), 1, kMaxEncoders);
+        mSaver = std::make_unique<JobQueue>(encoders, encoders + 1);
+    }
 
     SaneFrameAssembler assembler;
     SANE_Status status = SANE_STATUS_GOOD;
@@ -517,7 +533,7 @@ SaneSession::SaneSession(QObject* parent) : QObject(parent), d(std::make_unique<
     qRegisterMetaType<QList<SaneDeviceInfo>>();
     qRegisterMetaType<QList<SaneOption>>();
     d->mWakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    d->mThread = std::make_unique<JobThread>();
+    d->mThread = std::make_unique<JobQueue>();
 }
 
 SaneSession::~SaneSession()

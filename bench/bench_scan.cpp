@@ -1,0 +1,208 @@
+// Ten feeder pages from SANE's test backend saved as JPEG files: the program's scanner session
+// against scanimage --batch --format=jpeg with the same options, in the same run, alternating,
+// median of several rounds. Also the longest stall of the GUI thread during our scans.
+//
+// Each side runs as a process of its own with a time limit: the test backend's reader thread
+// is ended with an asynchronous cancel and now and then dies holding a malloc lock, which
+// hangs scanimage and us alike. Such a round is counted and run again.
+#include "EventLoopWait.h"
+#include "SaneSession.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+#include <vector>
+
+namespace {
+
+constexpr int kRounds = 7;
+constexpr int kPages = 10;
+constexpr double kGoal = 90; // % of scanimage's speed
+const char* const kSource = "Automatic Document Feeder";
+
+struct Setting
+{
+    QByteArray name;
+    QVariant value;
+    const char* scanimageOption; // scanimage spells the scan area as width and height
+};
+
+// A colour A4-ish page at 300 dpi, so that encoding and scanning both weigh.
+const std::vector<Setting>& settings()
+{
+    static const std::vector<Setting> list = {
+        {"mode", QStringLiteral("Color"), "--mode"},
+        {"resolution", 300, "--resolution"},
+        {"test-picture", QStringLiteral("Color pattern"), "--test-picture"},
+        {"br-x", 150.0, "-x"},
+        {"br-y", 200.0, "-y"},
+        {"source", QString::fromLatin1(kSource), "--source"},
+    };
+    return list;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+int jpegCount(const QString& folder)
+{
+    return int(QDir(folder).entryList({QStringLiteral("*.jpg")}, QDir::Files).size());
+}
+
+constexpr int kRoundLimitMs = 30'000;
+constexpr int kMaxRetries = 10;
+
+// Seconds for scanimage to scan the feeder into folder; nullopt on failure or a hang.
+std::optional<double> runScanimage(const QString& folder)
+{
+    QStringList arguments = {QStringLiteral("-d"), QStringLiteral("test:0"),
+                             QStringLiteral("--format=jpeg"),
+                             QStringLiteral("--batch=") + folder + QStringLiteral("/out%d.jpg")};
+    for (const Setting& s : settings())
+        arguments << QString::fromLatin1(s.scanimageOption) << s.value.toString();
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QStringLiteral("scanimage"), arguments);
+    if (!process.waitForFinished(kRoundLimitMs) || jpegCount(folder) != kPages) {
+        process.kill();
+        process.waitForFinished();
+        std::fprintf(stderr, "scanimage failed: %s\n", process.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Seconds from creating a session to the tenth page on disk, and the longest gap between two
+// turns of the GUI thread's event loop meanwhile.
+std::optional<double> runSession(const QString& folder, double& longestStallMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    SaneSession session;
+    std::optional<bool> opened;
+    std::optional<QList<SaneOption>> options;
+    int optionsSet = 0;
+    std::optional<int> pages;
+    QObject::connect(&session, &SaneSession::opened, &session,
+                     [&](bool ok, const QString&) { opened = ok; });
+    QObject::connect(&session, &SaneSession::optionsRead, &session,
+                     [&](const QList<SaneOption>& list) { options = list; });
+    QObject::connect(&session, &SaneSession::optionSet, &session,
+                     [&](int, bool, bool, const QString&) { ++optionsSet; });
+    QObject::connect(&session, &SaneSession::scanFinished, &session,
+                     [&](int saved, int, const QString&) { pages = saved; });
+    session.open("test:0");
+    session.readOptions();
+    if (!pumpEventsUntil([&] { return options.has_value(); }) || !opened.value_or(false))
+        return std::nullopt;
+    int wanted = 0;
+    for (const Setting& s : settings()) {
+        // Indexes stay put on the test device when the mode reloads the options.
+        if (const SaneOption* option = findSaneOption(*options, s.name)) {
+            session.setOption(option->index, s.value);
+            ++wanted;
+        }
+    }
+    if (!pumpEventsUntil([&] { return optionsSet == wanted; }))
+        return std::nullopt;
+
+    QElapsedTimer stall;
+    stall.start();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longestStallMs = std::max(longestStallMs, stall.nsecsElapsed() / 1e6);
+        stall.restart();
+    });
+    tick.start(1);
+    session.startScan(folder);
+    if (!pumpEventsUntil([&] { return pages.has_value(); }, 120s) || *pages != kPages)
+        return std::nullopt;
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// Our side in a child process: its seconds and longest stall on stdout.
+std::optional<std::pair<double, double>> runSessionProcess(const QString& folder)
+{
+    QProcess process;
+    process.start(QCoreApplication::applicationFilePath(),
+                  {QStringLiteral("--session-round"), folder});
+    if (!process.waitForFinished(kRoundLimitMs) || process.exitCode() != 0) {
+        process.kill();
+        process.waitForFinished();
+        return std::nullopt;
+    }
+    const QList<QByteArray> fields = process.readAllStandardOutput().trimmed().split(' ');
+    if (fields.size() != 2)
+        return std::nullopt;
+    return std::pair(fields[0].toDouble(), fields[1].toDouble());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], "--session-round") == 0) {
+        double stall = 0;
+        const std::optional<double> seconds = runSession(QString::fromLocal8Bit(argv[2]), stall);
+        if (!seconds)
+            return 1;
+        std::printf("%f %f\n", *seconds, stall);
+        return 0;
+    }
+    QTemporaryDir config;
+    {
+        QFile dll(config.filePath(QStringLiteral("dll.conf")));
+        QFile test(config.filePath(QStringLiteral("test.conf")));
+        if (!dll.open(QIODevice::WriteOnly) || !test.open(QIODevice::WriteOnly))
+            return 1;
+        dll.write("test\n");
+        // The backend's own default resolution is wrong unless the configuration gives one.
+        test.write("resolution 50.0\n");
+    }
+    qputenv("SANE_CONFIG_DIR", QFile::encodeName(config.path()));
+
+    std::vector<double> ours, theirs;
+    double longestStallMs = 0;
+    int scanimageHangs = 0, sessionHangs = 0;
+    while (int(ours.size()) < kRounds) {
+        if (scanimageHangs + sessionHangs > kMaxRetries) {
+            std::fprintf(stderr, "too many failed rounds\n");
+            return 1;
+        }
+        QTemporaryDir a, b;
+        const std::optional<double> scanimage = runScanimage(a.path());
+        const auto session = runSessionProcess(b.path());
+        scanimageHangs += !scanimage;
+        sessionHangs += !session;
+        if (!scanimage || !session || jpegCount(b.path()) != kPages)
+            continue;
+        theirs.push_back(*scanimage);
+        ours.push_back(session->first);
+        longestStallMs = std::max(longestStallMs, session->second);
+    }
+    const double percent = 100 * median(theirs) / median(ours);
+    std::printf("%d feeder pages, colour 300 dpi 150x200 mm, median of %d rounds\n", kPages,
+                kRounds);
+    std::printf("  scanimage --batch --format=jpeg  %.3f s\n", median(theirs));
+    std::printf("  SaneSession                      %.3f s  (%.0f %% of scanimage's speed, goal "
+                "%.0f %%)\n",
+                median(ours), percent, kGoal);
+    std::printf("  longest GUI-thread stall while scanning: %.1f ms (goal 16 ms)\n",
+                longestStallMs);
+    std::printf("  rounds run again after a hang in the test backend: scanimage %d, ours %d\n",
+                scanimageHangs, sessionHangs);
+    return percent >= kGoal && longestStallMs <= 16 ? 0 : 2;
+}
