@@ -36,6 +36,14 @@ namespace {
 
 constexpr int kCancelled = 2;
 
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+constexpr bool kSanitized = __has_feature(thread_sanitizer) || __has_feature(address_sanitizer);
+#else
+constexpr bool kSanitized = false;
+#endif
+
 // Runs action on the first widget of type T that is shown from now on (a modal dialog
 // whose exec() the test is about to enter).
 template <typename T> class WhenShown : public QObject
@@ -284,9 +292,9 @@ TEST_F(ScannerWindows, FeederScanNeverStallsTheWindow)
     EXPECT_TRUE(filesInFolder().contains(QStringLiteral("KVF00010.jpg")));
     std::printf("window thread during the scan: longest gap %.2f ms, longest work %.2f ms\n",
                 longest / 1e6, longestWork / 1e6);
-#if !defined(__SANITIZE_THREAD__) && !defined(__SANITIZE_ADDRESS__)
-    EXPECT_LE(longestWork / 1e6, 16.0);
-#endif
+    if (!kSanitized) { // instrumented code is many times slower
+        EXPECT_LE(longestWork / 1e6, 16.0);
+    }
 }
 
 TEST_F(ScannerWindows, CancelDuringTheScanKeepsTheWindowOpen)
