@@ -8,6 +8,8 @@
 #include "SaneOptionConversion.h"
 #include "uLanguage.h"
 
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QThread>
 
 #include <poll.h>
@@ -150,6 +152,17 @@ struct SaneSession::Private
 {
     explicit Private(SaneSession* session) : q(session) {}
 
+    // Results travel to the session's own thread through a queue of the session's (a mutex
+    // and an eventfd), where the signals are emitted: ThreadSanitizer sees this hand-over,
+    // which Qt's event queue would hide from it.
+    template <typename... Parameters, typename... Args>
+    void deliver(void (SaneSession::*signal)(Parameters...), Args&&... args)
+    {
+        post([q = q, signal, ... values = std::forward<Args>(args)] { (q->*signal)(values...); });
+    }
+    void post(std::function<void()> delivery);
+    void deliverAll();
+
     // All of the following run on the session thread only.
     bool ensureInitialised();
     void listDevices();
@@ -173,6 +186,11 @@ struct SaneSession::Private
     bool cancelled(int generation) const { return mCancelledGeneration.load() >= generation; }
 
     SaneSession* const q;
+    std::mutex mDeliveryMutex;
+    std::deque<std::function<void()>> mDeliveries;
+    int mDeliveryFd = -1;
+    std::unique_ptr<QSocketNotifier> mDeliveryNotifier;
+
     std::shared_ptr<const SaneLibrary> mLibrary;
     bool mInitialised = false;
     SANE_Handle mHandle = nullptr;
@@ -190,6 +208,33 @@ struct SaneSession::Private
     std::unique_ptr<JobQueue> mThread;
 };
 
+void SaneSession::Private::post(std::function<void()> delivery)
+{
+    {
+        std::lock_guard lock(mDeliveryMutex);
+        mDeliveries.push_back(std::move(delivery));
+    }
+    ::eventfd_write(mDeliveryFd, 1);
+}
+
+void SaneSession::Private::deliverAll()
+{
+    eventfd_t count;
+    ::eventfd_read(mDeliveryFd, &count);
+    std::deque<std::function<void()>> ready;
+    {
+        std::lock_guard lock(mDeliveryMutex);
+        ready.swap(mDeliveries);
+    }
+    // A receiver may delete the session; the rest is then dropped with it.
+    const QPointer<SaneSession> alive(q);
+    for (const std::function<void()>& delivery : ready) {
+        delivery();
+        if (!alive)
+            return;
+    }
+}
+
 bool SaneSession::Private::ensureInitialised()
 {
     if (mInitialised)
@@ -206,7 +251,7 @@ bool SaneSession::Private::ensureInitialised()
 void SaneSession::Private::listDevices()
 {
     if (!ensureInitialised()) {
-        emit q->devicesListed({}, kStatusNoLibrary);
+        deliver(&SaneSession::devicesListed, QList<SaneDeviceInfo>(), kStatusNoLibrary);
         return;
     }
     const SANE_Device** list = nullptr;
@@ -221,31 +266,31 @@ void SaneSession::Private::listDevices()
         info.type = QString::fromUtf8(device.type ? device.type : "");
         devices.append(info);
     }
-    emit q->devicesListed(devices, int(status));
+    deliver(&SaneSession::devicesListed, devices, int(status));
 }
 
 void SaneSession::Private::open(const QByteArray& deviceName)
 {
     closeDevice(false);
     if (!ensureInitialised()) {
-        emit q->opened(false, GetText(801));
+        deliver(&SaneSession::opened, false, GetText(801));
         return;
     }
     SANE_Handle handle = nullptr;
     const SANE_Status status = mLibrary->open(deviceName.constData(), &handle);
     if (status != SANE_STATUS_GOOD || !handle) {
-        emit q->opened(false, mLibrary->statusText(status));
+        deliver(&SaneSession::opened, false, mLibrary->statusText(status));
         return;
     }
     mHandle = handle;
-    emit q->opened(true, {});
+    deliver(&SaneSession::opened, true, QString());
 }
 
 void SaneSession::Private::readOptions()
 {
     QList<SaneOption> options;
     if (!mHandle) {
-        emit q->optionsRead(options);
+        deliver(&SaneSession::optionsRead, options);
         return;
     }
     // Option 0 holds the number of options, itself included.
@@ -272,7 +317,7 @@ void SaneSession::Private::readOptions()
         }
         options.append(option);
     }
-    emit q->optionsRead(options);
+    deliver(&SaneSession::optionsRead, options);
 }
 
 void SaneSession::Private::control(int index, SANE_Action action, const QVariant& value)
@@ -280,8 +325,8 @@ void SaneSession::Private::control(int index, SANE_Action action, const QVariant
     const SANE_Option_Descriptor* descriptor =
         mHandle ? mLibrary->getOptionDescriptor(mHandle, index) : nullptr;
     if (!descriptor || index <= 0) {
-        emit q->optionSet(index, false, false,
-                          mLibrary ? mLibrary->statusText(SANE_STATUS_INVAL) : QString());
+        deliver(&SaneSession::optionSet, index, false, false,
+                mLibrary ? mLibrary->statusText(SANE_STATUS_INVAL) : QString());
         return;
     }
     const SaneOption option = saneOptionFromDescriptor(index, *descriptor, {});
@@ -291,18 +336,19 @@ void SaneSession::Private::control(int index, SANE_Action action, const QVariant
         !saneValueToBuffer(option, value, descriptor->size, buffer, &error)) {
         // What is wrong with the value is for the log; the user sees SANE's own words.
         qWarning("Scanner option %d: %s", index, qUtf8Printable(error));
-        emit q->optionSet(index, false, false, mLibrary->statusText(SANE_STATUS_INVAL));
+        deliver(&SaneSession::optionSet, index, false, false,
+                mLibrary->statusText(SANE_STATUS_INVAL));
         return;
     }
     SANE_Int info = 0;
     const SANE_Status status = mLibrary->controlOption(
         mHandle, index, action, buffer.isEmpty() ? nullptr : buffer.data(), &info);
     if (status != SANE_STATUS_GOOD) {
-        emit q->optionSet(index, false, false, mLibrary->statusText(status));
+        deliver(&SaneSession::optionSet, index, false, false, mLibrary->statusText(status));
         return;
     }
-    emit q->optionSet(index, (info & SANE_INFO_RELOAD_OPTIONS) != 0,
-                      (info & SANE_INFO_RELOAD_PARAMS) != 0, {});
+    deliver(&SaneSession::optionSet, index, (info & SANE_INFO_RELOAD_OPTIONS) != 0,
+            (info & SANE_INFO_RELOAD_PARAMS) != 0, QString());
 }
 
 void SaneSession::Private::closeDevice(bool announce)
@@ -312,7 +358,7 @@ void SaneSession::Private::closeDevice(bool announce)
         mHandle = nullptr;
     }
     if (announce)
-        emit q->closed();
+        deliver(&SaneSession::closed);
 }
 
 void SaneSession::Private::shutDown()
@@ -403,7 +449,7 @@ SANE_Status SaneSession::Private::readFrame(int page, int frame, int frames, int
                       : -1;
         if (percent != shownPercent) {
             shownPercent = percent;
-            emit q->scanProgress(page, percent);
+            deliver(&SaneSession::scanProgress, page, percent);
         }
     }
 }
@@ -448,14 +494,14 @@ SaneSession::Private::PageEnd SaneSession::Private::scanPage(int page, int gener
 void SaneSession::Private::scan(const QString& folder, int generation)
 {
     if (folder.isEmpty() || !mHandle) {
-        emit q->scanFinished(0, kStatusRefused,
-                             folder.isEmpty() ? GetText(133)
-                             : mLibrary       ? mLibrary->statusText(SANE_STATUS_INVAL)
-                                              : GetText(801));
+        deliver(&SaneSession::scanFinished, 0, kStatusRefused,
+                folder.isEmpty() ? GetText(133)
+                : mLibrary       ? mLibrary->statusText(SANE_STATUS_INVAL)
+                                 : GetText(801));
         return;
     }
     if (cancelled(generation)) {
-        emit q->scanFinished(0, SANE_STATUS_CANCELLED, {});
+        deliver(&SaneSession::scanFinished, 0, int(SANE_STATUS_CANCELLED), QString());
         return;
     }
     const bool feeder = isFeederSource(optionValue(SANE_NAME_SCAN_SOURCE).toString());
@@ -483,7 +529,7 @@ void SaneSession::Private::scan(const QString& folder, int generation)
         }
         PageEnd end = PageEnd::Failed;
         if (status == SANE_STATUS_GOOD) {
-            emit q->scanProgress(page, 0);
+            deliver(&SaneSession::scanProgress, page, 0);
             end = scanPage(page, generation, assembler, status);
         }
         if (end == PageEnd::Cancelled) {
@@ -492,7 +538,7 @@ void SaneSession::Private::scan(const QString& folder, int generation)
         }
         if (end == PageEnd::Failed) {
             error = mLibrary->statusText(status);
-            emit q->pageFailed(page, error);
+            deliver(&SaneSession::pageFailed, page, error);
             break;
         }
         auto bitmap = std::make_shared<imaging::Bitmap>();
@@ -505,17 +551,17 @@ void SaneSession::Private::scan(const QString& folder, int generation)
                 *bitmap, imaging::jpegQualityForFactor(kJpegQualityFactor), bytes);
             bitmap->reset();
             if (result != imaging::Success) {
-                emit q->pageFailed(page, imaging::resultText(result));
+                deliver(&SaneSession::pageFailed, page, imaging::resultText(result));
                 return;
             }
             const acquire::SavedPicture saved =
                 acquire::saveNumberedPicture(folder, bytes, number, kScanNumberDigits);
             if (saved.path.isEmpty()) {
-                emit q->pageFailed(page, qt_error_string(saved.error));
+                deliver(&SaneSession::pageFailed, page, qt_error_string(saved.error));
                 return;
             }
             ++mPagesSaved;
-            emit q->pageSaved(page, saved.path);
+            deliver(&SaneSession::pageSaved, page, saved.path);
         });
         if (!feeder)
             break;
@@ -523,7 +569,7 @@ void SaneSession::Private::scan(const QString& folder, int generation)
     // Ends the scan on the device in every case (also after the last page).
     mLibrary->cancel(mHandle);
     mSaver->waitIdle();
-    emit q->scanFinished(mPagesSaved.load(), int(status), error);
+    deliver(&SaneSession::scanFinished, mPagesSaved.load(), int(status), error);
 }
 
 SaneSession::SaneSession(QObject* parent) : QObject(parent), d(std::make_unique<Private>(this))
@@ -533,6 +579,10 @@ SaneSession::SaneSession(QObject* parent) : QObject(parent), d(std::make_unique<
     qRegisterMetaType<QList<SaneDeviceInfo>>();
     qRegisterMetaType<QList<SaneOption>>();
     d->mWakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    d->mDeliveryFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    d->mDeliveryNotifier = std::make_unique<QSocketNotifier>(d->mDeliveryFd, QSocketNotifier::Read);
+    connect(d->mDeliveryNotifier.get(), &QSocketNotifier::activated, this,
+            [p = d.get()] { p->deliverAll(); });
     d->mThread = std::make_unique<JobQueue>();
 }
 
@@ -545,8 +595,10 @@ SaneSession::~SaneSession()
     p->mThread->waitIdle();
     p->mThread.reset();
     p->mSaver.reset();
-    if (p->mWakeFd >= 0)
-        ::close(p->mWakeFd);
+    p->mDeliveryNotifier.reset();
+    for (const int fd : {p->mWakeFd, p->mDeliveryFd})
+        if (fd >= 0)
+            ::close(fd);
 }
 
 void SaneSession::listDevices()
