@@ -12,8 +12,9 @@
 #include <memory>
 
 // libsane is not thread-safe, so every SANE call runs on the session's own thread. Each
-// public call queues a job and returns at once; its result comes back as a signal, delivered
-// queued to the receivers' threads, so the GUI thread never waits for a device.
+// public call queues a job and returns at once; its result comes back as a signal, emitted
+// on the thread that created the session (the GUI thread), so that thread never waits for a
+// device.
 //
 // SANE is initialised when the first job runs and left (sane_exit) only when the session is
 // destroyed; the destructor cancels a scan in progress and waits for the thread's end.
