@@ -119,6 +119,14 @@ private:
     bool mWas;
 };
 
+// A text with a place for the detail takes it there; a list of failures goes below the text.
+QString messageText(unsigned textId, const QString& detail)
+{
+    const QString text = GetText(textId);
+    return text.contains(QLatin1String("%1")) ? text.arg(detail)
+                                              : text + QLatin1String("\n\n") + detail;
+}
+
 } // namespace
 
 struct ScanOptionsDialog::Private
@@ -647,7 +655,7 @@ void ScanOptionsDialog::setScanning(bool scanning)
 void ScanOptionsDialog::showError(unsigned textId, const QString& detail)
 {
     QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle),
-                    GetText(textId).arg(detail), QMessageBox::NoButton, this);
+                    messageText(textId, detail), QMessageBox::NoButton, this);
     box.setObjectName(QStringLiteral("ScanError"));
     box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
     box.exec();
