@@ -2,6 +2,7 @@
 
 #include "CopyFileReadOnlySafe.h"
 #include "ShellChangeNotifier.h"
+#include "WriteAll.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,23 +39,6 @@ int numberOf(const QString& name)
         if (!c.isDigit() || c.unicode() > '9')
             return 0;
     return ok ? value : 0;
-}
-
-int writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= written;
-    }
-    return 0;
 }
 
 } // namespace

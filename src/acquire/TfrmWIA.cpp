@@ -5,6 +5,7 @@
 #include "TWIAWebcam.h"
 #include "WaitCursor.h"
 #include "WebcamDevices.h"
+#include "WizardPageWidgets.h"
 #include "uLanguage.h"
 
 #include <QFrame>
@@ -20,6 +21,8 @@
 
 #include <cstring>
 #include <optional>
+
+using namespace wizardpage;
 
 namespace {
 
@@ -40,22 +43,6 @@ enum : unsigned
 
 const QSize kPageArea(520, 432);
 const QSize kButtonSize(89, 25);
-
-QPushButton* makeButton(QWidget* parent, const char* name)
-{
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setMinimumSize(kButtonSize);
-    return button;
-}
-
-QVBoxLayout* pageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(8);
-    return layout;
-}
 
 // A row of buttons at the left of the page's bottom line.
 QWidget* buttonPanel(QWidget* parent, const char* name, std::initializer_list<QWidget*> buttons)
@@ -133,7 +120,7 @@ TfrmWIA::TfrmWIA(QWidget* parent, TWIAWebcamList* webcams)
     d->lbxWIADevices = new QListWidget(d->tbSelectWIADevice);
     d->lbxWIADevices->setObjectName(QStringLiteral("lbxWIADevices"));
     first->addWidget(d->lbxWIADevices, 1);
-    d->btnNext = makeButton(d->tbSelectWIADevice, "btnNext");
+    d->btnNext = makeButton(d->tbSelectWIADevice, "btnNext", kButtonSize);
     d->btnNext->setDefault(true);
     auto* nextRow = new QHBoxLayout;
     nextRow->addStretch(1);
@@ -154,12 +141,12 @@ TfrmWIA::TfrmWIA(QWidget* parent, TWIAWebcamList* webcams)
     d->pnVideoPicture->setObjectName(QStringLiteral("pnVideoPicture"));
     border->addWidget(d->pnVideoPicture);
     second->addWidget(d->pnVideoBorder, 1);
-    d->btnTakePicture = makeButton(nullptr, "btnTakePicture");
+    d->btnTakePicture = makeButton(nullptr, "btnTakePicture", kButtonSize);
     d->pnTakePicture = buttonPanel(d->tbTakePicture, "pnTakePicture", {d->btnTakePicture});
-    d->btnSave = makeButton(nullptr, "btnSave");
-    d->btnTakeOther = makeButton(nullptr, "btnTakeOther");
+    d->btnSave = makeButton(nullptr, "btnSave", kButtonSize);
+    d->btnTakeOther = makeButton(nullptr, "btnTakeOther", kButtonSize);
     d->pnSave = buttonPanel(d->tbTakePicture, "pnSave", {d->btnSave, d->btnTakeOther});
-    d->btnClose = makeButton(d->tbTakePicture, "btnClose");
+    d->btnClose = makeButton(d->tbTakePicture, "btnClose", kButtonSize);
     auto* commands = new QHBoxLayout;
     commands->addWidget(d->pnTakePicture, 1);
     commands->addWidget(d->pnSave, 1);

@@ -1,5 +1,7 @@
 #include "ReplaceFile.h"
 
+#include "WriteAll.h"
+
 #include <QFile>
 #include <QRandomGenerator>
 
@@ -26,23 +28,6 @@ struct Temporary
             ::unlink(path.constData());
     }
 };
-
-int writeAll(int fd, const QByteArray& bytes)
-{
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, data, size_t(left));
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        data += written;
-        left -= written;
-    }
-    return 0;
-}
 
 QByteArray resolvedTarget(const QString& path)
 {

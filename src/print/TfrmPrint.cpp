@@ -13,6 +13,7 @@
 #include "WaitCursor.h"
 #include "WidgetColors.h"
 #include "WizardArtwork.h"
+#include "WizardPageWidgets.h"
 #include "uLanguage.h"
 
 #include <QButtonGroup>
@@ -38,6 +39,8 @@
 
 #include <array>
 #include <cmath>
+
+using namespace wizardpage;
 
 namespace {
 
@@ -70,50 +73,10 @@ enum TextId : unsigned
 };
 
 constexpr QSize kPageArea(620, 480);
-constexpr QSize kButtonSize(75, 25);
 // pnPaperParent is square: the sheet turns inside it with the paper.
 constexpr int kPaperDisplaySide = 397;
 constexpr int kCropBarBreadth = 12;
 const QColor kPaperDisplayColor(128, 128, 128);
-
-QLabel* makeLabel(QWidget* parent, const char* name, bool bold = false, bool wrap = false)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(wrap);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name)
-{
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setMinimumSize(kButtonSize);
-    return button;
-}
-
-QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons)
-{
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    for (QWidget* button : buttons)
-        row->addWidget(button);
-    return row;
-}
-
-QVBoxLayout* pageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(8);
-    return layout;
-}
 
 QWidget* namedPanel(QWidget* parent, const char* name)
 {

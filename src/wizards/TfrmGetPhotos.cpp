@@ -13,6 +13,7 @@
 #include "ThumbnailCache.h"
 #include "WaitCursor.h"
 #include "WizardArtwork.h"
+#include "WizardPageWidgets.h"
 #include "uLanguage.h"
 
 #include <QApplication>
@@ -40,6 +41,8 @@
 
 using namespace getphotos;
 
+using namespace wizardpage;
+
 namespace {
 
 const QColor kGridColor(232, 232, 232);
@@ -48,7 +51,6 @@ const QColor kGridItemSelectedColor(164, 208, 255);
 const QColor kGridUnfocusedSelectedColor(153, 153, 153);
 
 constexpr QSize kPageArea(640, 450);
-constexpr QSize kButtonSize(75, 25);
 constexpr int kTreeWidth = 200;
 constexpr int kTreeIndent = 19;
 constexpr int kSubFolderNameLength = 60;
@@ -110,33 +112,11 @@ int percent(double part, double whole)
     return whole > 0 ? int(std::lround(part * 100.0 / whole)) : 0;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, bool bold = false, bool wrap = false)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QLatin1String(name));
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(wrap);
-    if (bold) {
-        QFont font = label->font();
-        font.setBold(true);
-        label->setFont(font);
-    }
-    return label;
-}
-
 ElidedLabel* makeElided(QWidget* parent, const char* name)
 {
     auto* label = new ElidedLabel(parent);
     label->setObjectName(QLatin1String(name));
     return label;
-}
-
-QPushButton* makeButton(QWidget* parent, const char* name)
-{
-    auto* button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setMinimumSize(kButtonSize);
-    return button;
 }
 
 QToolButton* makeSpeedButton(QWidget* parent, const char* name, const QString& iconName,
@@ -171,24 +151,6 @@ TVelkoDirectoryTreeview* makeTree(QWidget* parent, const char* name)
     white.setColor(QPalette::Base, Qt::white);
     tree->setPalette(white);
     return tree;
-}
-
-// The row of navigation buttons at the bottom right of a page.
-QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons)
-{
-    auto* row = new QHBoxLayout;
-    row->addStretch(1);
-    for (QWidget* button : buttons)
-        row->addWidget(button);
-    return row;
-}
-
-QVBoxLayout* pageLayout(QWidget* page)
-{
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(14, 12, 14, 12);
-    layout->setSpacing(8);
-    return layout;
 }
 
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)

@@ -1,0 +1,23 @@
+// The widgets every wizard page is made of, made one way so that the wizards look alike.
+#pragma once
+
+#include <QSize>
+
+#include <initializer_list>
+
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
+class QWidget;
+
+namespace wizardpage {
+
+QLabel* makeLabel(QWidget* parent, const char* name, bool bold = false, bool wrap = false);
+QPushButton* makeButton(QWidget* parent, const char* name, QSize minimumSize = QSize(75, 25));
+// The page's own margins and spacing.
+QVBoxLayout* pageLayout(QWidget* page);
+// The row of navigation buttons at the bottom right of a page.
+QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons);
+
+} // namespace wizardpage
