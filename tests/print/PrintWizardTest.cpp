@@ -2,6 +2,7 @@
 // back: the printer list, the settings dialog, the layout page, the preview worker, the crop
 // bar and the print run with its cancel.
 #include "EventLoopWait.h"
+#include "ModalAnswer.h"
 #include "TPrinterObject.h"
 #include "TSpecialScrollBar.h"
 #include "TVelkoScrollPanel.h"
@@ -67,21 +68,6 @@ QImage stripes(int width, int height)
     image.setDotsPerMeterX(kDotsPerMetre300);
     image.setDotsPerMeterY(kDotsPerMetre300);
     return image;
-}
-
-// Runs the action on the first modal window of type T once it is open.
-template <class T> void onModal(std::function<void(T*)> action)
-{
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        if (T* modal = qobject_cast<T*>(QApplication::activeModalWidget());
-            modal && modal->isVisible()) {
-            timer->stop();
-            timer->deleteLater();
-            action(modal);
-        }
-    });
-    timer->start(10);
 }
 
 char dominant(QRgb pixel)
