@@ -862,21 +862,12 @@ void TfrmMain::btnGetPhotosClick()
     wizard->exec();
 }
 
-QString TfrmMain::selectedFolderPath() const
-{
-    const std::optional<ShellItemIdList> folder = VelkoDirectoryTreeview1->SelectedFolderId();
-    if (!folder)
-        return QString();
-    const std::optional<QByteArray> path = ShellNamespace::instance().pathOf(*folder);
-    return path ? QFile::decodeName(*path) : QString();
-}
-
 void TfrmMain::btnSnapshotClick()
 {
     TfrmWIA* wizard = mWindows.frmWIA;
     if (!wizard)
         return;
-    const QString folder = selectedFolderPath();
+    const QString folder = VelkoDirectoryTreeview1->selectedFolderPath();
     if (folder.isEmpty()) {
         QMessageBox box(QMessageBox::Warning, QLatin1String(kApplicationTitle),
                         GetText(TextNotADiskFolder), QMessageBox::NoButton, this);
@@ -892,7 +883,7 @@ void TfrmMain::btnSnapshotClick()
 
 void TfrmMain::btnTWAINClick()
 {
-    mTwainImport->run(selectedFolderPath(), mWindows.frmPics);
+    mTwainImport->run(VelkoDirectoryTreeview1->selectedFolderPath(), mWindows.frmPics);
     bringToFront();
 }
 

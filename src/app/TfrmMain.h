@@ -132,8 +132,6 @@ private:
     void btnGetPhotosClick();
     void btnSnapshotClick();
     void btnTWAINClick();
-    // The disk path of the tree's selected folder; empty for a virtual folder.
-    QString selectedFolderPath() const;
 
     LongLivedWindows mWindows;
     // The print-photo cache: a crop chosen in one print run is kept for the next.

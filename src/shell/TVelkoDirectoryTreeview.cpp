@@ -4,6 +4,7 @@
 #include "ShellNamespace.h"
 #include "WaitCursor.h"
 
+#include <QFile>
 #include <QFocusEvent>
 
 #include <algorithm>
@@ -168,6 +169,15 @@ std::optional<ShellItemIdList> TVelkoDirectoryTreeview::SelectedFolderId() const
     if (const TFolder* folder = folderOf(selectedNode()))
         return folder->id();
     return std::nullopt;
+}
+
+QString TVelkoDirectoryTreeview::selectedFolderPath() const
+{
+    const std::optional<ShellItemIdList> id = SelectedFolderId();
+    if (!id)
+        return {};
+    const std::optional<QByteArray> path = ShellNamespace::instance().pathOf(*id);
+    return path ? QFile::decodeName(*path) : QString();
 }
 
 void TVelkoDirectoryTreeview::setNotFocusedSelectedItemBgColor(const QColor& color)

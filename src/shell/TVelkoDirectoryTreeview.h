@@ -46,6 +46,8 @@ public:
     void CopySelectionTo(TVelkoDirectoryTreeview& other);
     // The selected node's absolute list; none without a selection.
     std::optional<ShellItemIdList> SelectedFolderId() const;
+    // The selected folder's file-system path; empty for a virtual folder or no selection.
+    QString selectedFolderPath() const;
     QTreeWidgetItem* RootNode() const;
     // Lists the node's sub-folders once; false for a node without a folder.
     bool PopulateNode(QTreeWidgetItem* node);

@@ -97,16 +97,6 @@ QString withoutSlash(const QString& path)
     return path.size() > 1 && path.endsWith(QLatin1Char('/')) ? path.chopped(1) : path;
 }
 
-// The file-system path of the tree's selected folder; empty for a virtual folder or none.
-QString selectedPath(const TVelkoDirectoryTreeview& tree)
-{
-    const std::optional<ShellItemIdList> id = tree.SelectedFolderId();
-    if (!id)
-        return {};
-    const std::optional<QByteArray> path = ShellNamespace::instance().pathOf(*id);
-    return path ? QFile::decodeName(*path) : QString();
-}
-
 int percent(double part, double whole)
 {
     return whole > 0 ? int(std::lround(part * 100.0 / whole)) : 0;
@@ -583,7 +573,7 @@ void TfrmGetPhotos::btnNext1Click()
                     "NoPhotosSelected");
         return;
     }
-    const QString destination = selectedPath(*d->tvDestination);
+    const QString destination = d->tvDestination->selectedFolderPath();
     if (!destination.isEmpty()) {
         // Proposed afresh on every move forward: the folder may have changed meanwhile.
         d->edSubFolderName->setText(
@@ -598,14 +588,14 @@ void TfrmGetPhotos::btnNext1Click()
 
 void TfrmGetPhotos::btnNext2Click()
 {
-    QString source = selectedPath(*d->tvSource);
+    QString source = d->tvSource->selectedFolderPath();
     if (source.isEmpty()) {
         showMessage(this, QMessageBox::Critical, GetText(TextNoSourceFolder), "NoSourceFolder");
         return;
     }
     source = withSlash(source);
 
-    QString destination = selectedPath(*d->tvDestination);
+    QString destination = d->tvDestination->selectedFolderPath();
     if (destination.isEmpty()) {
         showMessage(this, QMessageBox::Critical, GetText(TextNoDestinationFolder),
                     "NoDestinationFolder");

@@ -1,6 +1,7 @@
 // The webcam snapshot window with the test camera: live preview, freezing, the accepted
 // frame stored once under the next number, and the camera released however the window closes.
 #include "EventLoopWait.h"
+#include "ModalAnswer.h"
 #include "TWIAWebcam.h"
 #include "TestApplication.h"
 #include "TestCameraDevices.h"
@@ -135,14 +136,10 @@ TEST_F(WebcamWindow, AFailedSaveSaysSoAndKeepsTheFrozenFrame)
     const QImage frozen = mWindow->video()->shownFrame();
 
     QString said;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            said = box->objectName();
-            box->accept();
-        }
+    onModal<QMessageBox>([&](QMessageBox* box) {
+        said = box->objectName();
+        box->accept();
     });
-    answer.start(10);
     click("btnSave");
     ASSERT_TRUE(pumpUntil([&] { return !said.isEmpty() && !mWindow->isSaving(); }));
     EXPECT_EQ(said, QStringLiteral("SnapshotNotSaved"));
@@ -156,14 +153,10 @@ TEST_F(WebcamWindow, ACameraUnpluggedDuringLiveVideoBringsBackTheChoiceAndSaysSo
 {
     startLive();
     QString said;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            said = box->objectName();
-            box->accept();
-        }
+    onModal<QMessageBox>([&](QMessageBox* box) {
+        said = box->objectName();
+        box->accept();
     });
-    answer.start(10);
     mDevices->setCameraCount(0);
     ASSERT_TRUE(pumpUntil([&] { return !said.isEmpty(); }));
     EXPECT_EQ(said, QStringLiteral("WebcamNotStarted"));
