@@ -30,6 +30,8 @@ packages=(
     desktop-file-utils appstream
     # the reference photo site (HTTP, accounts, password hashes), the browser its gallery test uses, openssl for test certificates
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev chromium openssl
+    # the proxy the desktop names for an address: environment, desktop settings, PAC files
+    libproxy-dev libproxy1-plugin-gsettings libproxy1-plugin-kconfig libproxy1-plugin-webkit
 )
 
 missing=()

@@ -221,7 +221,7 @@ std::string hiddenField(const std::string& name, const std::string& value)
 struct PhotoSite::Private
 {
     SiteOptions options;
-    CredentialKey key;
+    upload::CredentialKey key;
     std::unique_ptr<SiteDatabase> db;
     MHD_Daemon* daemon = nullptr;
     std::string tlsCert;
@@ -242,7 +242,7 @@ struct PhotoSite::Private
     // Why the last authenticate() refused.
     std::string refusal;
 
-    Private(const SiteOptions& o, CredentialKey k) : options(o), key(std::move(k)) {}
+    Private(const SiteOptions& o, upload::CredentialKey k) : options(o), key(std::move(k)) {}
 
     static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url,
                                 const char* method, const char*, const char* data, size_t* dataSize,
@@ -308,7 +308,7 @@ struct PhotoSite::Private
     }
 };
 
-PhotoSite::PhotoSite(const SiteOptions& options, CredentialKey key)
+PhotoSite::PhotoSite(const SiteOptions& options, upload::CredentialKey key)
     : d(std::make_unique<Private>(options, std::move(key)))
 {}
 

@@ -28,7 +28,7 @@ struct SiteOptions
 class PhotoSite
 {
 public:
-    PhotoSite(const SiteOptions& options, CredentialKey key);
+    PhotoSite(const SiteOptions& options, upload::CredentialKey key);
     ~PhotoSite();
     PhotoSite(const PhotoSite&) = delete;
     PhotoSite& operator=(const PhotoSite&) = delete;

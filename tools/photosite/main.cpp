@@ -117,7 +117,7 @@ int main(int argc, char** argv)
     if (options.manualFile.empty())
         options.manualFile = findData("Manual/manual.htm");
     std::string error;
-    auto key = photosite::CredentialKey::load(options.keyFile.string(), &error);
+    auto key = upload::CredentialKey::load(options.keyFile.string(), &error);
     if (!key)
         return fail("credential key: " + error);
 

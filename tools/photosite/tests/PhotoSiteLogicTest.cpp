@@ -11,6 +11,7 @@
 #include <set>
 
 using namespace photosite;
+using upload::CredentialKey;
 
 namespace {
 

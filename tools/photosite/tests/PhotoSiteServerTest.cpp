@@ -10,6 +10,7 @@
 #include <regex>
 
 using namespace photosite;
+using upload::CredentialKey;
 using namespace photosite::test;
 
 namespace {

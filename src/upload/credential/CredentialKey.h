@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace photosite {
+namespace upload {
 
 class CredentialKey
 {
@@ -28,4 +28,4 @@ private:
     std::array<std::array<unsigned, kAlphabetSize>, kAlphabetSize> mTable{};
 };
 
-} // namespace photosite
+} // namespace upload

@@ -5,7 +5,7 @@
 #include <set>
 #include <sstream>
 
-namespace photosite {
+namespace upload {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::string CredentialKey::encode(const std::string& text) const
     return out;
 }
 
-} // namespace photosite
+} // namespace upload
