@@ -1,5 +1,7 @@
 #include "WebText.h"
 
+#include <algorithm>
+
 namespace photosite {
 
 namespace {
@@ -136,10 +138,12 @@ std::string cookieValue(const std::string& header, const std::string& name)
 
 bool isLocalReturnPath(const std::string& path)
 {
-    // "//host" and "/\host" are other sites to a browser.
+    // "//host" and "/\host" are other sites to a browser, which also drops tabs and line
+    // breaks from an address: "/<tab>/host" is another site too.
     return path.size() >= 1 && path[0] == '/' &&
            (path.size() == 1 || (path[1] != '/' && path[1] != '\\')) &&
-           path.find_first_of("\r\n") == std::string::npos;
+           std::none_of(path.begin(), path.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
 }
 
 } // namespace photosite

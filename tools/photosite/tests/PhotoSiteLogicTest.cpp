@@ -265,4 +265,5 @@ TEST(WebTextTest, ReturnsOnlyToThisSite)
     EXPECT_FALSE(isLocalReturnPath("/\\evil.example/"));
     EXPECT_FALSE(isLocalReturnPath("https://evil.example/"));
     EXPECT_FALSE(isLocalReturnPath("/a\r\nSet-Cookie: x"));
+    EXPECT_FALSE(isLocalReturnPath("/\t/evil.example/"));
 }
