@@ -166,6 +166,15 @@ std::optional<std::int64_t> parseId(const std::string& text)
     return *value;
 }
 
+// The stored size of one of a photo's images ("photo", "display", "thumb"); -1 for another name.
+std::int64_t imageSize(const Photo& photo, const std::string& kind)
+{
+    return kind == "photo"     ? photo.mainSize
+           : kind == "display" ? photo.displaySize
+           : kind == "thumb"   ? photo.thumbSize
+                               : -1;
+}
+
 std::string page(const std::string& title, const std::string& body)
 {
     return "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
@@ -258,8 +267,14 @@ struct PhotoSite::Private
     Answer protocol(MHD_Connection* connection, Request& request);
     std::optional<User> authenticate(const std::string& emailKey, const std::string& password);
     std::string uploadHost(MHD_Connection* connection) const;
+    // The site's web address with its scheme, as people reach it.
+    std::string siteAddress(MHD_Connection* connection) const;
     std::string albumPath(const User& user, std::int64_t albumId) const;
     std::string storeUpload(Request& request, const UploadRequest& upload, const User& user);
+    // A copy of size bytes at offset of the file from, in a new file of tmp; empty on failure.
+    std::filesystem::path copyToPart(int from, std::uint64_t offset, std::int64_t size);
+    static void syncFolder(const std::filesystem::path& folder);
+    void removeStrayFiles();
 
     // Web pages.
     std::optional<WebSession> currentSession(MHD_Connection* connection);
@@ -333,6 +348,7 @@ void PhotoSite::start()
         throw std::runtime_error("cannot make the folders under " + d->options.dataFolder.string() +
                                  ": " + error.message());
     d->db = std::make_unique<SiteDatabase>((d->options.dataFolder / "photosite.db").string());
+    d->removeStrayFiles();
 
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ERROR_LOG;
     if (!d->options.tlsCertFile.empty()) {
@@ -605,9 +621,19 @@ std::string PhotoSite::Private::uploadHost(MHD_Connection* connection) const
     const bool plain = !host.empty() && host.size() < 256 &&
                        host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                               "0123456789.-:[]") == std::string::npos;
-    if (!plain)
-        host = options.bindAddress + ":" + std::to_string(options.port);
+    if (!plain) {
+        const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon, MHD_DAEMON_INFO_BIND_PORT);
+        host = options.bindAddress + ":" + std::to_string(info ? info->port : options.port);
+    }
     return (tls ? "https://" : "") + host;
+}
+
+std::string PhotoSite::Private::siteAddress(MHD_Connection* connection) const
+{
+    const std::string host = uploadHost(connection);
+    if (host.rfind("http://", 0) == 0 || host.rfind("https://", 0) == 0)
+        return host;
+    return "http://" + host;
 }
 
 std::string PhotoSite::Private::albumPath(const User& user, std::int64_t albumId) const
@@ -708,6 +734,29 @@ std::string PhotoSite::Private::storeUpload(Request& request, const UploadReques
         offset += static_cast<std::uint64_t>(size);
     }
 
+    // The images go to files of their own first; the row and the files' final names then
+    // come in one transaction, so an upload that fails anywhere leaves neither behind.
+    static const char* const kinds[3] = {"photo", "display", "thumb"};
+    std::filesystem::path parts[3];
+    std::vector<std::filesystem::path> placed;
+    const auto undo = [&] {
+        std::error_code ignored;
+        for (const auto& file : placed)
+            std::filesystem::remove(file, ignored);
+        for (const auto& file : parts)
+            std::filesystem::remove(file, ignored);
+        return std::string("The site could not store the photo.");
+    };
+    offset = upload.imageOffset;
+    for (int i = 0; i < 3; ++i) {
+        if (sizes[i] == 0)
+            continue;
+        parts[i] = copyToPart(request.file.get(), offset, sizes[i]);
+        if (parts[i].empty())
+            return undo();
+        offset += static_cast<std::uint64_t>(sizes[i]);
+    }
+
     Photo photo;
     photo.albumId = album->id;
     photo.fileName = upload.fileName;
@@ -716,37 +765,80 @@ std::string PhotoSite::Private::storeUpload(Request& request, const UploadReques
     photo.thumbSize = sizes[2];
     photo.width = upload.width;
     photo.height = upload.height;
-    const std::int64_t id = db->addPhoto(photo);
-    static const char* const kinds[3] = {"photo", "display", "thumb"};
-    offset = upload.imageOffset;
-    for (int i = 0; i < 3; ++i) {
-        if (sizes[i] == 0)
-            continue;
-        const std::filesystem::path target = photoFile(id, kinds[i]);
-        const std::filesystem::path part = target.string() + ".part";
-        UniqueFd out(::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        bool ok = out.get() >= 0;
-        std::vector<char> buffer(1 << 16);
-        std::int64_t left = sizes[i];
-        auto at = static_cast<off_t>(offset);
-        while (ok && left > 0) {
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(left, 1 << 16));
-            const ssize_t got = ::pread(request.file.get(), buffer.data(), want, at);
-            ok = got > 0 && ::write(out.get(), buffer.data(), static_cast<std::size_t>(got)) == got;
-            left -= got;
-            at += got;
+    try {
+        SiteDatabase::Transaction transaction(*db);
+        const std::int64_t id = db->addPhoto(photo);
+        for (int i = 0; i < 3; ++i) {
+            if (parts[i].empty())
+                continue;
+            const std::filesystem::path target = photoFile(id, kinds[i]);
+            if (std::rename(parts[i].c_str(), target.c_str()) != 0)
+                throw std::runtime_error("cannot rename into " + target.string());
+            placed.push_back(target);
+            parts[i].clear();
         }
-        ok = ok && ::fsync(out.get()) == 0;
-        out.reset();
-        if (!ok || std::rename(part.c_str(), target.c_str()) != 0) {
-            std::filesystem::remove(part);
-            deletePhotoFiles(id);
-            db->deletePhoto(id);
-            return "The site could not store the photo.";
-        }
-        offset += static_cast<std::uint64_t>(sizes[i]);
+        syncFolder(photoFolder);
+        transaction.commit();
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "velko-photosite: storing a photo: %s\n", error.what());
+        return undo();
     }
     return {};
+}
+
+std::filesystem::path PhotoSite::Private::copyToPart(int from, std::uint64_t offset,
+                                                     std::int64_t size)
+{
+    const std::string pattern = (tmpFolder / "image-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    UniqueFd out(::mkostemp(name.data(), O_CLOEXEC));
+    if (out.get() < 0)
+        return {};
+    const std::filesystem::path part(name.data());
+    std::vector<char> buffer(1 << 16);
+    auto at = static_cast<off_t>(offset);
+    bool ok = true;
+    while (ok && size > 0) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 16));
+        const ssize_t got = ::pread(from, buffer.data(), want, at);
+        ok = got > 0 && ::write(out.get(), buffer.data(), static_cast<std::size_t>(got)) == got;
+        size -= got;
+        at += got;
+    }
+    ok = ok && ::fsync(out.get()) == 0;
+    out.reset();
+    if (!ok) {
+        std::error_code ignored;
+        std::filesystem::remove(part, ignored);
+        return {};
+    }
+    return part;
+}
+
+void PhotoSite::Private::syncFolder(const std::filesystem::path& folder)
+{
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+        throw std::runtime_error("cannot sync " + folder.string());
+}
+
+void PhotoSite::Private::removeStrayFiles()
+{
+    // What a run that ended while storing a photo can leave: pieces in tmp, and files in
+    // photos whose row was never committed (their ids would be given out again).
+    namespace fs = std::filesystem;
+    std::error_code ignored;
+    for (const auto& entry : fs::directory_iterator(tmpFolder, ignored))
+        fs::remove_all(entry.path(), ignored);
+    for (const auto& entry : fs::directory_iterator(photoFolder, ignored)) {
+        const std::string name = entry.path().filename().string();
+        const auto dash = name.find('-');
+        const auto id = dash == std::string::npos ? std::nullopt : parseId(name.substr(0, dash));
+        const auto photo = id ? db->photo(*id) : std::nullopt;
+        if (!photo || imageSize(*photo, name.substr(dash + 1)) <= 0)
+            fs::remove_all(entry.path(), ignored);
+    }
 }
 
 void PhotoSite::Private::deletePhotoFiles(std::int64_t photoId)
@@ -975,7 +1067,7 @@ Answer PhotoSite::Private::imageFile(const Photo& photo, const std::string& kind
 {
     const Answer notFound =
         htmlAnswer(MHD_HTTP_NOT_FOUND, "Not found", "<p>There is no picture here.</p>");
-    if (kind != "photo" && kind != "display" && kind != "thumb")
+    if (imageSize(photo, kind) <= 0)
         return notFound;
     auto file =
         std::make_shared<UniqueFd>(::open(photoFile(photo.id, kind).c_str(), O_RDONLY | O_CLOEXEC));
@@ -1037,9 +1129,12 @@ Answer PhotoSite::Private::userEditPage(MHD_Connection* connection, Request& req
             const auto id = parseId(formValue(*fields, "album"));
             const auto album = id ? db->album(*id) : std::nullopt;
             if (album && album->userId == owner.id) {
-                for (const Photo& photo : db->photos(album->id))
-                    deletePhotoFiles(photo.id);
+                // Rows first: a file without a row is tidied away at the next start, a row
+                // without its file would stay a broken picture.
+                const auto photos = db->photos(album->id);
                 db->deleteAlbum(album->id);
+                for (const Photo& photo : photos)
+                    deletePhotoFiles(photo.id);
             }
         }
         if (message.empty())
@@ -1094,8 +1189,8 @@ Answer PhotoSite::Private::albumEditPage(MHD_Connection* connection, Request& re
                 const auto id = name == "photo" ? parseId(value) : std::nullopt;
                 const auto photo = id ? db->photo(*id) : std::nullopt;
                 if (photo && photo->albumId == album.id) {
-                    deletePhotoFiles(photo->id);
                     db->deletePhoto(photo->id);
+                    deletePhotoFiles(photo->id);
                 }
             }
         }
@@ -1108,8 +1203,8 @@ Answer PhotoSite::Private::albumEditPage(MHD_Connection* connection, Request& re
         "<p><a href=\"" + escapeHtml(at) + "\">Gallery</a> &middot; <a href=\"/" +
         escapeHtml(owner.path) +
         "/edit/\">All albums</a></p><p>Address for family and friends: <code>" +
-        escapeHtml(at + "?key=" + album.key) + "</code></p><form method=\"post\">" + token +
-        hiddenField("action", "rename") +
+        escapeHtml(siteAddress(connection) + at + "?key=" + album.key) +
+        "</code></p><form method=\"post\">" + token + hiddenField("action", "rename") +
         "<label>Name <input name=\"name\" maxlength=\"100\" required value=\"" +
         escapeHtml(album.name) +
         "\"></label><button type=\"submit\">Rename</button></form><form method=\"post\">" + token +

@@ -122,6 +122,23 @@ void SiteDatabase::exec(const char* sql)
     }
 }
 
+SiteDatabase::Transaction::Transaction(SiteDatabase& db) : mDb(db)
+{
+    mDb.exec("BEGIN IMMEDIATE");
+}
+
+SiteDatabase::Transaction::~Transaction()
+{
+    if (mOpen)
+        sqlite3_exec(mDb.mDb, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void SiteDatabase::Transaction::commit()
+{
+    mDb.exec("COMMIT");
+    mOpen = false;
+}
+
 std::optional<User> SiteDatabase::createUser(const User& user)
 {
     Statement s(mDb, "INSERT INTO users(email, email_key, password_hash, path, quota)"

@@ -75,6 +75,21 @@ public:
     void deletePhoto(std::int64_t id);
     std::int64_t usedBytes(std::int64_t userId);
 
+    // Rolls back unless committed: a photo's row and its files come into being together.
+    class Transaction
+    {
+    public:
+        explicit Transaction(SiteDatabase& db);
+        ~Transaction();
+        Transaction(const Transaction&) = delete;
+        Transaction& operator=(const Transaction&) = delete;
+        void commit();
+
+    private:
+        SiteDatabase& mDb;
+        bool mOpen = true;
+    };
+
     // Also drops the sessions that ended before now.
     void saveSession(const WebSession& session, std::int64_t expires, std::int64_t now);
     std::optional<WebSession> session(const std::string& id, std::int64_t now);

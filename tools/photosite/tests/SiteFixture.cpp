@@ -75,16 +75,29 @@ Reply perform(const std::string& url, const std::string* body, const RequestOpti
 } // namespace
 
 SiteProcess::SiteProcess(std::vector<std::string> extraOptions)
+    : mExtraOptions(std::move(extraOptions))
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "photosite-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     mData = pattern;
+    try {
+        start();
+    } catch (...) {
+        std::error_code ignored;
+        std::filesystem::remove_all(mData, ignored);
+        throw;
+    }
+}
+
+void SiteProcess::start()
+{
     std::vector<std::string> args{
         VELKO_PHOTOSITE, "--data", mData.string(), "--port", "0", "--key", VELKO_CREDENTIAL_KEY};
-    for (std::string& option : extraOptions) {
+    mTls = false;
+    for (const std::string& option : mExtraOptions) {
         mTls = mTls || option == "--tls-cert";
-        args.push_back(std::move(option));
+        args.push_back(option);
     }
     std::vector<char*> argv;
     for (std::string& arg : args)
@@ -102,6 +115,7 @@ SiteProcess::SiteProcess(std::vector<std::string> extraOptions)
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     if (spawned != 0) {
+        mPid = -1;
         close(out[0]);
         throw std::runtime_error("cannot start velko-photosite");
     }
@@ -112,18 +126,26 @@ SiteProcess::SiteProcess(std::vector<std::string> extraOptions)
         line += c;
     close(out[0]);
     const auto colon = line.rfind(':');
-    if (line.find("listening") == std::string::npos || colon == std::string::npos)
+    if (line.find("listening") == std::string::npos || colon == std::string::npos) {
+        stop();
         throw std::runtime_error("velko-photosite did not start: " + line);
+    }
     mPort = std::stoi(line.substr(colon + 1));
 }
 
-SiteProcess::~SiteProcess()
+void SiteProcess::stop()
 {
     if (mPid > 0) {
         kill(mPid, SIGTERM);
         int status = 0;
         waitpid(mPid, &status, 0);
     }
+    mPid = -1;
+}
+
+SiteProcess::~SiteProcess()
+{
+    stop();
     std::error_code ignored;
     std::filesystem::remove_all(mData, ignored);
 }

@@ -20,12 +20,18 @@ public:
     SiteProcess(const SiteProcess&) = delete;
     SiteProcess& operator=(const SiteProcess&) = delete;
 
+    // Ends the site as Ctrl+C does, and starts it again on the same data folder (on a new
+    // port): between the two a test can leave files as a run that died would have.
+    void stop();
+    void start();
+
     int port() const { return mPort; }
     std::string base() const;
     const std::filesystem::path& dataFolder() const { return mData; }
 
 private:
     std::filesystem::path mData;
+    std::vector<std::string> mExtraOptions;
     pid_t mPid = -1;
     int mPort = 0;
     bool mTls = false;
