@@ -21,13 +21,15 @@ class THTTPThread;
 }
 
 // Selects the request's Content-Type line; the body is neither built nor checked.
-enum class TVelkoHTTPPostType : quint8 {
+enum class TVelkoHTTPPostType : quint8
+{
     hpMultipart = 0,  // "Content-Type: multipart/form-data" (no boundary)
     hpUrlEncoded = 1, // "Content-Type: application/x-www-form-urlencoded"
 };
 
 // Where a request stopped; reported as DebugVal, and as ErrCode of a type 2 error.
-enum THTTPStage : quint16 {
+enum THTTPStage : quint16
+{
     stStart = 1,
     stConnect = 2,
     stProxy = 3,
@@ -43,16 +45,17 @@ enum THTTPStage : quint16 {
 };
 
 // ErrType of OnError.
-enum THTTPErrorType : quint16 {
-    etSystem = 0,    // ErrCode is curl's code (CURLcode), ErrText curl's text
+enum THTTPErrorType : quint16
+{
+    etSystem = 0,     // ErrCode is curl's code (CURLcode), ErrText curl's text
     etHttpStatus = 1, // ErrCode is the HTTP status
-    etException = 2, // ErrCode is the stage
+    etException = 2,  // ErrCode is the stage
 };
 
 // The worker's messages to the component's window.
-inline constexpr int WM_HTTP_COMPLETED = WM_USER + 1;   // wParam: answer index, lParam: length
-inline constexpr int WM_HTTP_ERROR = WM_USER + 2;       // wParam: code, lParam: type << 16 | stage
-inline constexpr int WM_HTTP_BYTES_SENT = WM_USER + 3;  // wParam: sent, lParam: total
+inline constexpr int WM_HTTP_COMPLETED = WM_USER + 1;  // wParam: 0, lParam: answer length
+inline constexpr int WM_HTTP_ERROR = WM_USER + 2;      // wParam: code, lParam: type << 16 | stage
+inline constexpr int WM_HTTP_BYTES_SENT = WM_USER + 3; // wParam: sent, lParam: total
 inline constexpr int WM_HTTP_CANCELED = WM_USER + 4;
 inline constexpr int WM_HTTP_NEXT_REQUEST = WM_USER + 5;
 // The worker asks for a user name and password after a 401 or 407; text: the server or proxy
@@ -60,16 +63,15 @@ inline constexpr int WM_HTTP_NEXT_REQUEST = WM_USER + 5;
 inline constexpr int WM_HTTP_AUTHENTICATE = WM_USER + 7;
 
 // The events; Sender is the component.
-using TVelkoHTTPCompletedEvent = std::function<void(QObject* Sender, const QByteArray& Response,
-                                                    const QString& ResponseContentType,
-                                                    bool& bNextRequest)>;
+using TVelkoHTTPCompletedEvent =
+    std::function<void(QObject* Sender, const QByteArray& Response,
+                       const QString& ResponseContentType, bool& bNextRequest)>;
 using TVelkoHTTPErrorEvent = std::function<void(QObject* Sender, quint32 ErrCode, quint16 ErrType,
                                                 quint16 DebugVal, const QString& ErrText)>;
 using TVelkoHTTPCanceledEvent = std::function<void(QObject* Sender)>;
 // The handler sets the next request's page, post type and body (empty: a GET).
-using TVelkoHTTPNextRequestEvent = std::function<void(QObject* Sender, QString& Page,
-                                                      TVelkoHTTPPostType& PostType,
-                                                      QByteArray& PostData)>;
+using TVelkoHTTPNextRequestEvent = std::function<void(
+    QObject* Sender, QString& Page, TVelkoHTTPPostType& PostType, QByteArray& PostData)>;
 using TVelkoHTTPBytesSentEvent =
     std::function<void(QObject* Sender, quint32 BytesSent, quint32 TotalBytes)>;
 
@@ -130,12 +132,22 @@ public:
     static void setOptions(const Options& options);
     static Options options();
 
+    // The texts of a failure, as OnError passes them: the status text of an HTTP status, the
+    // system text given for curl's failures, a fixed text for exceptions; then the detail.
+    static QString statusText(quint32 status);
+    static QString errorText(quint16 type, quint32 code, const QString& systemText,
+                             const QString& detail);
+
+    // Whether the last request went through a proxy.
+    bool usedProxy() const;
+
 private:
-    qintptr windowProc(const WindowMessage& message);
+    struct Private;
+
+    qintptr windowProc(upload::THTTPThread* sender, const WindowMessage& message);
     bool startWorker(const QString& page, TVelkoHTTPPostType postType, QByteArray body);
 
     QPointer<QWidget> mWindow;
     QString mServer;
-    std::unique_ptr<WindowMessenger> mMessenger;
-    std::unique_ptr<upload::THTTPThread> mThread;
+    std::unique_ptr<Private> d;
 };
