@@ -144,6 +144,11 @@ const char* imageType(const unsigned char* head, std::size_t size)
     return nullptr;
 }
 
+std::string photoCount(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " photo" : " photos");
+}
+
 std::vector<std::string> splitPath(const std::string& path)
 {
     std::vector<std::string> parts;
@@ -1125,6 +1130,21 @@ Answer PhotoSite::Private::userEditPage(MHD_Connection* connection, Request& req
                           "digits 0-9, spaces, \"-\" and \"_\".";
             else
                 db->createAlbum(owner.id, name, randomHex(8));
+        } else if (action == "ask-delete") {
+            // One click must not lose a whole album: a page of its own asks first.
+            const auto id = parseId(formValue(*fields, "album"));
+            const auto album = id ? db->album(*id) : std::nullopt;
+            if (album && album->userId == owner.id)
+                return htmlAnswer(
+                    MHD_HTTP_OK, "Delete album " + album->name,
+                    "<p>Delete the album " + escapeHtml(album->name) + " with its " +
+                        photoCount(db->photos(album->id).size()) +
+                        " from the site? The photos on your computer stay.</p>"
+                        "<form method=\"post\">" +
+                        hiddenField("csrf", session.csrf) + hiddenField("action", "delete") +
+                        hiddenField("album", std::to_string(album->id)) +
+                        "<button type=\"submit\">Delete the album</button> <a href=\"/" +
+                        escapeHtml(owner.path) + "/edit/\">Keep it</a></form>");
         } else if (action == "delete") {
             const auto id = parseId(formValue(*fields, "album"));
             const auto album = id ? db->album(*id) : std::nullopt;
@@ -1150,10 +1170,10 @@ Answer PhotoSite::Private::userEditPage(MHD_Connection* connection, Request& req
     for (const Album& album : db->albums(owner.id)) {
         const std::string at = albumPath(owner, album.id);
         body += "<li><a href=\"" + escapeHtml(at) + "\">" + escapeHtml(album.name) + "</a> (" +
-                std::to_string(db->photos(album.id).size()) + " photos) <a href=\"" +
-                escapeHtml(at) +
+                photoCount(db->photos(album.id).size()) + ") <a href=\"" + escapeHtml(at) +
                 "edit/\">Edit</a> <form method=\"post\" style=\"display:inline\">" + token +
-                hiddenField("action", "delete") + hiddenField("album", std::to_string(album.id)) +
+                hiddenField("action", "ask-delete") +
+                hiddenField("album", std::to_string(album.id)) +
                 "<button type=\"submit\">Delete album</button></form></li>";
     }
     body += "</ul><form method=\"post\">" + token + hiddenField("action", "create") +

@@ -337,7 +337,7 @@ TEST_F(PhotoSiteServerTest, AStartTidiesWhatARunThatDiedWhileStoringLeft)
     EXPECT_EQ(program.freeSpace()[1], std::to_string(1048576 - 1100));
 }
 
-TEST_F(PhotoSiteServerTest, SignInFormReturnsOnlyToThisSiteAndEditDeletesPhotos)
+TEST_F(PhotoSiteServerTest, SignInFormReturnsOnlyToThisSiteAndEditPagesDelete)
 {
     const auto album = program.createAlbum("Trip");
     for (const char* name : {"a.jpg", "b.jpg"})
@@ -384,6 +384,21 @@ TEST_F(PhotoSiteServerTest, SignInFormReturnsOnlyToThisSiteAndEditDeletesPhotos)
     const std::string gallery = httpGet(site.base() + album[3], withCookie(mine)).body;
     EXPECT_EQ(gallery.find("a.jpg"), std::string::npos);
     EXPECT_NE(gallery.find("b.jpg"), std::string::npos);
+
+    // Deleting a whole album asks first, then takes its photos' files with it.
+    const std::string albums = site.base() + "/anna/edit/";
+    const std::string token = csrfOf(httpGet(albums, withCookie(mine)).body);
+    const Reply ask = httpPost(albums, "action=ask-delete&album=" + album[1] + "&csrf=" + token,
+                               withCookie(mine));
+    ASSERT_EQ(ask.status, 200);
+    EXPECT_NE(ask.body.find("Trip with its 1 photo from"), std::string::npos);
+    EXPECT_EQ(program.login()[5], "1");
+    EXPECT_EQ(
+        httpPost(albums, "action=delete&album=" + album[1] + "&csrf=" + token, withCookie(mine))
+            .status,
+        303);
+    EXPECT_EQ(program.login()[5], "0");
+    EXPECT_TRUE(filesIn(site.dataFolder() / "photos").empty());
 }
 
 TEST_F(PhotoSiteServerTest, WebPagesNeedSignInAndTokenAndEscapeWhatTheyShow)
