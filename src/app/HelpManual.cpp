@@ -1,6 +1,6 @@
 #include "HelpManual.h"
 
-#include "MachineSettings.h"
+#include "HttpServerAddress.h"
 #include "ProgramData.h"
 #include "ProgramVersion.h"
 #include "uLanguage.h"
@@ -21,29 +21,13 @@ enum : unsigned
 constexpr char kManualFile[] = "Manual/manual.htm";
 constexpr char kOnlineManualPath[] = "/fotodesk/manual/default.aspx";
 
-QString siteHostSetting()
-{
-    const std::unique_ptr<QSettings> settings = openUserSettings(false);
-    return settings ? settings->value(QStringLiteral("SiteHost")).toString() : QString();
-}
-
 } // namespace
 
 QString photoSiteBaseAddress(const QString& siteHost)
 {
-    QString rest = siteHost.trimmed();
-    QString scheme = QStringLiteral("http");
-    for (const QString& given : {QStringLiteral("https"), QStringLiteral("http")}) {
-        if (rest.startsWith(given + QStringLiteral("://"), Qt::CaseInsensitive)) {
-            scheme = given;
-            rest = rest.mid(given.size() + 3);
-            break;
-        }
-    }
-    // A host with a port; a path someone typed after it is not part of the site's address.
-    rest = rest.section(QLatin1Char('/'), 0, 0);
-    const QUrl address(scheme + QStringLiteral("://") + rest, QUrl::StrictMode);
-    if (rest.isEmpty() || !address.isValid() || address.host().isEmpty() ||
+    const upload::HttpServerAddress server = upload::parseServerString(siteHost);
+    const QUrl address(server.baseUrl(), QUrl::StrictMode);
+    if (server.host.isEmpty() || !address.isValid() || address.host().isEmpty() ||
         !address.userInfo().isEmpty())
         return QString();
     return address.toString();
@@ -54,7 +38,7 @@ QUrl manualAddress()
     const QFileInfo manual(programDataFile(QLatin1String(kManualFile)));
     if (manual.isFile())
         return QUrl::fromLocalFile(manual.absoluteFilePath());
-    const QString site = photoSiteBaseAddress(siteHostSetting());
+    const QString site = photoSiteBaseAddress(upload::siteHostSetting());
     if (site.isEmpty())
         return QUrl();
     return QUrl(site + QLatin1String(kOnlineManualPath));
