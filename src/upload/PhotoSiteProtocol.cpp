@@ -18,6 +18,7 @@ enum : unsigned
 {
     TextOriginalSize = 518,
     TextRecommended = 519,
+    TextUnexpectedError = 554,
     TextNotANumber = 559,
 };
 
@@ -59,7 +60,10 @@ public:
     bool isOk() const { return !mLines.isEmpty() && mLines.first() == QLatin1String("OK"); }
     AnswerResult refused() const
     {
-        return {AnswerStatus::Refused, TVelkoHTTPUpload::HtmlToText(mText)};
+        // An empty answer (or one of markup only) would otherwise show as no message at all.
+        const QString text = TVelkoHTTPUpload::HtmlToText(mText);
+        return {AnswerStatus::Refused,
+                text.trimmed().isEmpty() ? GetText(TextUnexpectedError) : text};
     }
     AnswerResult malformed() const
     {

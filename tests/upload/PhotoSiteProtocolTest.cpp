@@ -439,6 +439,10 @@ TEST_F(ProtocolTest, RefusalIsTheWholeAnswerAsTextAndChangesNothing)
     EXPECT_EQ(space.status, AnswerStatus::Refused);
     EXPECT_EQ(space.text, QStringLiteral("Not enough"));
     EXPECT_EQ(account.freeSpace, 10);
+
+    const AnswerResult empty = readUploadAnswer({}, account);
+    EXPECT_EQ(empty.status, AnswerStatus::Refused);
+    EXPECT_EQ(empty.text, GetText(554)) << "a refusal never shows as no text";
 }
 
 TEST_F(ProtocolTest, MalformedNumberFailsAndKeepsWhatWasRead)
