@@ -347,8 +347,15 @@ void PhotoSite::start()
     d->tmpFolder = d->options.dataFolder / "tmp";
     d->photoFolder = d->options.dataFolder / "photos";
     std::error_code error;
-    fs::create_directories(d->tmpFolder, error);
-    fs::create_directories(d->photoFolder, error);
+    // A folder the site makes itself holds password hashes and private photos: its owner's only.
+    if (!fs::exists(d->options.dataFolder, error) && !error &&
+        fs::create_directories(d->options.dataFolder, error))
+        fs::permissions(d->options.dataFolder, fs::perms::owner_all, fs::perm_options::replace,
+                        error);
+    if (!error)
+        fs::create_directories(d->tmpFolder, error);
+    if (!error)
+        fs::create_directories(d->photoFolder, error);
     if (error)
         throw std::runtime_error("cannot make the folders under " + d->options.dataFolder.string() +
                                  ": " + error.message());
@@ -398,9 +405,13 @@ void PhotoSite::start()
     items.push_back({MHD_OPTION_END, 0, nullptr});
     d->daemon = MHD_start_daemon(flags, port, nullptr, nullptr, &Private::onRequest, d.get(),
                                  MHD_OPTION_ARRAY, items.data(), MHD_OPTION_END);
+    // With TLS a bad certificate or key fails here too, and errno then says nothing of it;
+    // the server has already logged the reason.
     if (!d->daemon)
         throw std::runtime_error("cannot listen on " + d->options.bindAddress + " port " +
-                                 std::to_string(d->options.port) + ": " + std::strerror(errno));
+                                 std::to_string(d->options.port) + ": " +
+                                 (d->tls ? "the port, or the TLS certificate and key (see above)"
+                                         : std::strerror(errno)));
 }
 
 int PhotoSite::port() const
