@@ -277,6 +277,11 @@ TEST_F(ProtocolTest, SiteHostAloneIsStillAFirstLoginAndABadValueStopsLoading)
     EXPECT_EQ(loaded.userName, QStringLiteral("bo@example.org"));
     EXPECT_EQ(loaded.albumId, 0);
     EXPECT_EQ(loaded.uploadFormat, (TUploadFormat{-1, -1})) << "read after the bad value";
+
+    loaded.SaveSettings();
+    EXPECT_EQ(openUserSettings(false)->value(QStringLiteral("SiteHost")),
+              QStringLiteral("127.0.0.1:8080"))
+        << "saving the login keeps the site's address";
 }
 
 TEST_F(ProtocolTest, SavedFormatOutsideTheListBecomesTheRecommendedEntry)
