@@ -4,6 +4,7 @@
 #include "DeletePhotos.h"
 #include "DriveRequestEvent.h"
 #include "HelpManual.h"
+#include "HttpServerAddress.h"
 #include "LinkLabel.h"
 #include "MainWindowMetrics.h"
 #include "ProgramVersion.h"
@@ -268,18 +269,25 @@ void TfrmMain::applyTexts()
         label->setText(button->toolTip());
 }
 
+int TfrmMain::uploadShift() const
+{
+    return btnUpload->isVisibleTo(pnButtons) ? kCreateViewFileTop - kPrintTop : 0;
+}
+
 std::vector<TfrmMain::CommandSlot> TfrmMain::fixedCommands() const
 {
+    // Upload, when the site is configured, comes right after Print; the rest moves down.
+    const int shift = uploadShift();
     return {
         {btnView, cptView, kViewTop},
         {btnSlideshow, cptSlideShow, kSlideshowTop},
         {btnPrint, cptPrint, kPrintTop},
         {btnUpload, cptUpload, kCreateViewFileTop},
-        {btnCreateViewFile, cptCreateViewFile, kCreateViewFileTop},
-        {btnScreenSaver, cptScreenSaver, kCreateViewFileTop},
-        {btnDelete, cptDelete, kDeleteTop},
-        {btnEdit, lblEdit, kEditTop},
-        {btnEdit, cptEdit, kEditTop},
+        {btnCreateViewFile, cptCreateViewFile, kCreateViewFileTop + shift},
+        {btnScreenSaver, cptScreenSaver, kCreateViewFileTop + shift},
+        {btnDelete, cptDelete, kDeleteTop + shift},
+        {btnEdit, lblEdit, kEditTop + shift},
+        {btnEdit, cptEdit, kEditTop + shift},
     };
 }
 
@@ -288,13 +296,16 @@ void TfrmMain::layoutCommandColumn()
 {
     for (const CommandSlot& command : fixedCommands())
         placeCommand(command.button, command.label, command.top);
+    const int shift = uploadShift();
+    bvSeparator->setGeometry(0, kSeparatorTop + shift, kCommandColumnWidth, 1);
+    bvSeparator2->setGeometry(0, kSeparatorTop + shift, kCommandColumnWidth, 1);
     const int labelWidth = kCommandColumnWidth - kLabelLeft;
-    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop, labelWidth,
+    lblFareDoppio->setGeometry(kLabelLeft, kDoubleClickHintTop + shift, labelWidth,
                                lblFareDoppio->heightForWidth(labelWidth));
 
     // A hint that wraps to more lines than the English pushes the commands below it down;
     // without the webcam command, Help takes its place.
-    const int firstTop = std::max(kSnapshotTop, lblFareDoppio->geometry().bottom() + 6);
+    const int firstTop = std::max(kSnapshotTop + shift, lblFareDoppio->geometry().bottom() + 6);
     const bool webcam = btnSnapshot->isVisibleTo(pnButtons);
     placeCommand(btnSnapshot, cptSnapshot, firstTop);
     placeCommand(btnHelp, cptHelp, webcam ? firstTop + (kHelpTop - kSnapshotTop) : firstTop);
@@ -587,10 +598,13 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
     cptHelp = makeLink(pnButtons, "cptHelp");
 
     for (QWidget* hidden :
-         {static_cast<QWidget*>(btnUpload), static_cast<QWidget*>(cptUpload),
-          static_cast<QWidget*>(btnScreenSaver), static_cast<QWidget*>(cptScreenSaver),
+         {static_cast<QWidget*>(btnScreenSaver), static_cast<QWidget*>(cptScreenSaver),
           static_cast<QWidget*>(cptEdit), static_cast<QWidget*>(bvSeparator2)})
         hidden->hide();
+    // Upload only once the user settings name the photo site to upload to.
+    const bool siteConfigured = !upload::siteHostSetting().isEmpty();
+    btnUpload->setVisible(siteConfigured);
+    cptUpload->setVisible(siteConfigured);
 
     std::set<const QToolButton*> connected;
     for (const CommandSlot& command : fixedCommands()) {
@@ -605,6 +619,8 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
             handler = &TfrmMain::btnDeleteClick;
         else if (command.button == btnPrint)
             handler = &TfrmMain::btnPrintClick;
+        else if (command.button == btnUpload)
+            handler = &TfrmMain::btnUploadClick;
         // Edit has two labels; its button must still run the command once a click.
         if (connected.insert(command.button).second)
             connect(command.button, &QToolButton::clicked, this, handler);
@@ -757,6 +773,19 @@ void TfrmMain::btnPrintClick()
         mWindows.frmPrint->setActivePageIndex(0);
     }
     mWindows.frmPrint->exec();
+}
+
+void TfrmMain::btnUploadClick()
+{
+    const QStringList paths = selectedPhotoPaths();
+    if (paths.isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    if (mWindows.frmUpload == nullptr)
+        return;
+    mWindows.frmUpload->SetPhotoFiles(paths);
+    mWindows.frmUpload->exec();
 }
 
 void TfrmMain::btnHelpClick()

@@ -97,6 +97,8 @@ private:
         int top;
     };
     std::vector<CommandSlot> fixedCommands() const;
+    // How far the commands below Print move down for the Upload command.
+    int uploadShift() const;
     void layoutCommandColumn();
     void setWebcamCommandVisible(bool visible);
 
@@ -117,6 +119,7 @@ private:
     void btnDeselectAllClick();
     void btnDeleteClick();
     void btnPrintClick();
+    void btnUploadClick();
     // Help and F1: the manual.
     void btnHelpClick();
     // The commands that work on the selected photos; text 114 when there are none.

@@ -1,3 +1,8 @@
 #include "TfrmUpload.h"
 
 TfrmUpload::TfrmUpload(QWidget* parent) : QDialog(parent) {}
+
+void TfrmUpload::SetPhotoFiles(const QStringList& files)
+{
+    Q_UNUSED(files);
+}

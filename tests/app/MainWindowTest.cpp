@@ -57,6 +57,7 @@ private slots:
     void textsComeFromTheTable();
     void englishTextsAsTheWindowShowsThem();
     void layoutOfTheCommandColumn();
+    void uploadCommandAppearsWithASiteHost();
     void sizeLimitsAndCaption();
     void longLivedWindowsInStartUpOrder();
     void driveRequestIsDroppedWhileAModalWindowIsOpen();
@@ -193,6 +194,55 @@ void MainWindowTest::layoutOfTheCommandColumn()
     QCOMPARE(child<QWidget>(window, "pnTop")->height(), 55);
     QCOMPARE(child<QWidget>(window, "pnBar")->height(), 51);
     QCOMPARE(child<QLabel>(window, "lblTitle")->x(), 192);
+}
+
+void MainWindowTest::uploadCommandAppearsWithASiteHost()
+{
+    mNamespace->makeFolder("config/Velkorp");
+    mNamespace->writeFile("config/Velkorp/Fotodesk.conf", "SiteHost=127.0.0.1:8080\n");
+    imaging::Bitmap bitmap;
+    QCOMPARE(bitmap.allocate(32, 24), imaging::Success);
+    QByteArray jpeg;
+    QCOMPARE(imaging::saveJpeg(bitmap, 90, jpeg), imaging::Success);
+    mNamespace->writeFile("home/a.jpg", jpeg);
+
+    TfrmMain window;
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Right after Print; what follows moves down by one command.
+    QCOMPARE(child<QToolButton>(window, "btnUpload")->geometry(), QRect(1, 87, 24, 24));
+    QVERIFY(child<QToolButton>(window, "btnUpload")->isVisible());
+    QVERIFY(child<LinkLabel>(window, "cptUpload")->isVisible());
+    QCOMPARE(child<QToolButton>(window, "btnCreateViewFile")->y(), 116);
+    QCOMPARE(child<QToolButton>(window, "btnDelete")->y(), 153);
+    QCOMPARE(child<QWidget>(window, "bvSeparator")->y(), 193);
+    QCOMPARE(child<QToolButton>(window, "btnEdit")->y(), 200);
+    QVERIFY(child<QToolButton>(window, "btnHelp")->y() >
+            child<QLabel>(window, "lblFareDoppio")->geometry().bottom());
+
+    // Nothing selected: text 114; a selection opens the wizard.
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    child<QToolButton>(window, "btnUpload")->click();
+    QCOMPARE(shown, GetText(114));
+
+    TfrmUpload* wizard = window.createLongLivedWindows().frmUpload;
+    TVelkoImageScroller* grid = window.imageScroller();
+    QVERIFY(pumpUntil([&] { return grid->photos().count() == 1; }));
+    grid->photos().at(0)->setSelected(true);
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        opened = QApplication::activeModalWidget() == wizard;
+        wizard->reject();
+    });
+    QTest::mouseClick(child<LinkLabel>(window, "cptUpload"), Qt::LeftButton);
+    QVERIFY(opened);
 }
 
 void MainWindowTest::sizeLimitsAndCaption()
