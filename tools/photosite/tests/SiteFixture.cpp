@@ -168,7 +168,9 @@ Reply httpPost(const std::string& url, const std::string& body, const RequestOpt
     return perform(url, &body, withType);
 }
 
-std::string rawExchange(int port, const std::string& bytes, bool closeWriting)
+namespace {
+
+int connectLoopback(int port)
 {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
@@ -181,6 +183,21 @@ std::string rawExchange(int port, const std::string& bytes, bool closeWriting)
         close(fd);
         throw std::runtime_error("connect failed");
     }
+    return fd;
+}
+
+} // namespace
+
+void rawSendAndLeave(int port, const std::string& bytes)
+{
+    const int fd = connectLoopback(port);
+    (void)!send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+    close(fd);
+}
+
+std::string rawExchange(int port, const std::string& bytes, bool closeWriting)
+{
+    const int fd = connectLoopback(port);
     // The site may close before it has read everything; that must not end the test.
     (void)!send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
     if (closeWriting)

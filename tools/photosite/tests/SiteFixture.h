@@ -84,6 +84,8 @@ Reply httpPost(const std::string& url, const std::string& body, const RequestOpt
 
 // Writes raw bytes to the port and returns what comes back before the server closes.
 std::string rawExchange(int port, const std::string& bytes, bool closeWriting);
+// Writes raw bytes to the port and closes at once, reading nothing.
+void rawSendAndLeave(int port, const std::string& bytes);
 
 // The protocol's framing: the length line, then the lines, then the image bytes.
 std::string frame(const std::vector<std::string>& lines, const std::string& images = {});
