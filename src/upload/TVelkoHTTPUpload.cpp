@@ -8,6 +8,7 @@
 
 #include <QIODevice>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <mutex>
@@ -73,10 +74,12 @@ struct TVelkoHTTPUpload::Private
     // Between a completed request and the next one of its chain.
     upload::CurlHandle kept;
     bool usedProxy = false;
+    // Window procedure frames on the stack.
+    int depth = 0;
 };
 
 TVelkoHTTPUpload::TVelkoHTTPUpload(QWidget* window)
-    : QObject(window), mWindow(window), d(std::make_unique<Private>())
+    : QObject(window), mWindow(window), d(std::make_shared<Private>())
 {}
 
 TVelkoHTTPUpload::~TVelkoHTTPUpload()
@@ -169,6 +172,20 @@ bool TVelkoHTTPUpload::usedProxy() const
 
 qintptr TVelkoHTTPUpload::windowProc(THTTPThread* sender, const WindowMessage& message)
 {
+    const std::shared_ptr<Private> keep = d;
+    const QPointer<TVelkoHTTPUpload> self(this);
+    ++keep->depth;
+    const qintptr result = dispatch(sender, message);
+    if (--keep->depth == 0 && !self) {
+        // Deleted by its own handler: the workers go once the channel's delivery has returned.
+        QTimer::singleShot(0, [keep] {});
+    }
+    return result;
+}
+
+qintptr TVelkoHTTPUpload::dispatch(THTTPThread* sender, const WindowMessage& message)
+{
+    const QPointer<TVelkoHTTPUpload> self(this);
     switch (message.id) {
     case WM_HTTP_BYTES_SENT:
         if (OnBytesSent)
@@ -179,7 +196,7 @@ qintptr TVelkoHTTPUpload::windowProc(THTTPThread* sender, const WindowMessage& m
         bool next = false;
         if (OnCompleted)
             OnCompleted(this, sender->answer(), sender->contentType(), next);
-        if (!next || !OnNextRequest)
+        if (!self || !next || !OnNextRequest)
             return 0;
         d->kept = sender->takeConnection();
         return 1;
@@ -190,6 +207,8 @@ qintptr TVelkoHTTPUpload::windowProc(THTTPThread* sender, const WindowMessage& m
         QByteArray body;
         if (OnNextRequest)
             OnNextRequest(this, page, postType, body);
+        if (!self)
+            return 0;
         if (!startWorker(page, postType, std::move(body)))
             d->kept.reset();
         return 0;
@@ -211,7 +230,7 @@ qintptr TVelkoHTTPUpload::windowProc(THTTPThread* sender, const WindowMessage& m
         return 0;
     case WM_HTTP_AUTHENTICATE: {
         SignInDialog dialog(message.text, mWindow);
-        if (dialog.exec() != QDialog::Accepted)
+        if (dialog.exec() != QDialog::Accepted || !self)
             return 0;
         sender->setCredentials(dialog.userName(), dialog.password());
         return 1;

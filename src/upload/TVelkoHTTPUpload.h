@@ -145,9 +145,12 @@ private:
     struct Private;
 
     qintptr windowProc(upload::THTTPThread* sender, const WindowMessage& message);
+    qintptr dispatch(upload::THTTPThread* sender, const WindowMessage& message);
     bool startWorker(const QString& page, TVelkoHTTPPostType postType, QByteArray body);
 
     QPointer<QWidget> mWindow;
     QString mServer;
-    std::unique_ptr<Private> d;
+    // Shared with the window procedure while it runs: a handler may delete the component, and
+    // the workers' channels must outlive the message they are delivering.
+    std::shared_ptr<Private> d;
 };
