@@ -84,6 +84,9 @@ struct Request
     std::uint64_t received = 0;
     std::string memory;
     UniqueFd file;
+    // The upload's file could not take the body (a full disk): the rest is read and dropped,
+    // so that the program gets an answer it can show instead of a broken connection.
+    bool storeFailed = false;
 };
 
 struct Answer
@@ -456,12 +459,15 @@ MHD_Result PhotoSite::Private::onRequest(void* cls, MHD_Connection* connection, 
                 const ssize_t written = ::write(request->file.get(), at, left);
                 if (written < 0 && errno == EINTR)
                     continue;
-                if (written <= 0)
-                    return MHD_NO;
+                if (written <= 0) {
+                    request->storeFailed = true;
+                    request->file.reset();
+                    break;
+                }
                 at += written;
                 left -= static_cast<std::uint64_t>(written);
             }
-        } else {
+        } else if (!request->storeFailed) {
             request->memory.append(data, size);
         }
         return MHD_YES;
@@ -659,6 +665,10 @@ std::string PhotoSite::Private::albumPath(const User& user, std::int64_t albumId
 
 Answer PhotoSite::Private::protocol(MHD_Connection* connection, Request& request)
 {
+    if (request.storeFailed)
+        return textAnswer(
+            failureAnswer("The photo site has no room to store the photo just now. Tell whoever "
+                          "runs the site; the photos on your computer are unchanged."));
     std::string head = request.memory;
     std::uint64_t total = request.received;
     if (request.file.get() >= 0) {

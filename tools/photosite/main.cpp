@@ -128,6 +128,8 @@ int main(int argc, char** argv)
     sigaddset(&stop, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit makes a write fail, which the site answers, instead of ending it.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     try {
         photosite::PhotoSite site(options, std::move(*key));

@@ -3,11 +3,13 @@
 #include "SiteFixture.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <regex>
 
 using namespace photosite;
@@ -485,6 +487,38 @@ TEST_F(PhotoSiteServerTest, GalleryRendersInAHeadlessBrowser)
         << dom;
     EXPECT_NE(dom.find("<title>Garden - Velko Photosite</title>"), std::string::npos);
     EXPECT_NE(dom.find("<figcaption>tulip.jpg</figcaption>"), std::string::npos);
+}
+
+TEST(PhotoSiteFullDiskTest, AnswersWhenItCannotKeepAnUpload)
+{
+    // A limit on file sizes, which the site inherits, stands for a full disk.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 1 << 20;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::optional<SiteProcess> started;
+    try {
+        started.emplace(std::vector<std::string>{"--quota", "10", "--max-photo", "2"});
+    } catch (...) {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        throw;
+    }
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+    const SiteProcess& site = *started;
+    registerAccount(site.base(), "Anna%40example.org", "Secret1");
+    Program program(site, "anna@example.org", "Secret1");
+    const auto album = program.createAlbum("Trip");
+
+    const auto refused = program.send(
+        kUpload, program.uploadBody(album[1], album[2], "big.jpg", jpegBytes(1500000)));
+    EXPECT_EQ(refused[0].rfind("The photo site has no room to store the photo", 0), 0u)
+        << refused[0];
+    EXPECT_EQ(program.freeSpace()[1], "10485760");
+    EXPECT_TRUE(filesIn(site.dataFolder() / "photos").empty());
+    EXPECT_EQ(
+        program.send(kUpload, program.uploadBody(album[1], album[2], "a.jpg", jpegBytes(1000)))[0],
+        "OK");
 }
 
 TEST(PhotoSiteTlsTest, ServesTheProtocolOverTls)
