@@ -271,7 +271,8 @@ void TfrmMain::applyTexts()
 
 int TfrmMain::uploadShift() const
 {
-    return btnUpload->isVisibleTo(pnButtons) ? kCreateViewFileTop - kPrintTop : 0;
+    // Its label wraps to two lines, like that of the command below it.
+    return btnUpload->isVisibleTo(pnButtons) ? kDeleteTop - kCreateViewFileTop : 0;
 }
 
 std::vector<TfrmMain::CommandSlot> TfrmMain::fixedCommands() const

@@ -214,10 +214,10 @@ void MainWindowTest::uploadCommandAppearsWithASiteHost()
     QCOMPARE(child<QToolButton>(window, "btnUpload")->geometry(), QRect(1, 87, 24, 24));
     QVERIFY(child<QToolButton>(window, "btnUpload")->isVisible());
     QVERIFY(child<LinkLabel>(window, "cptUpload")->isVisible());
-    QCOMPARE(child<QToolButton>(window, "btnCreateViewFile")->y(), 116);
-    QCOMPARE(child<QToolButton>(window, "btnDelete")->y(), 153);
-    QCOMPARE(child<QWidget>(window, "bvSeparator")->y(), 193);
-    QCOMPARE(child<QToolButton>(window, "btnEdit")->y(), 200);
+    QCOMPARE(child<QToolButton>(window, "btnCreateViewFile")->y(), 124);
+    QCOMPARE(child<QToolButton>(window, "btnDelete")->y(), 161);
+    QCOMPARE(child<QWidget>(window, "bvSeparator")->y(), 201);
+    QCOMPARE(child<QToolButton>(window, "btnEdit")->y(), 208);
     QVERIFY(child<QToolButton>(window, "btnHelp")->y() >
             child<QLabel>(window, "lblFareDoppio")->geometry().bottom());
 
