@@ -637,8 +637,12 @@ std::optional<User> PhotoSite::Private::authenticate(const std::string& emailKey
 
 std::string PhotoSite::Private::uploadHost(MHD_Connection* connection) const
 {
-    if (!options.publicHost.empty())
-        return options.publicHost;
+    if (!options.publicHost.empty()) {
+        // A name without a scheme means this site's own: https when it serves TLS itself.
+        const bool schemeGiven = options.publicHost.rfind("http://", 0) == 0 ||
+                                 options.publicHost.rfind("https://", 0) == 0;
+        return (tls && !schemeGiven ? "https://" : "") + options.publicHost;
+    }
     std::string host = header(connection, "Host");
     const bool plain = !host.empty() && host.size() < 256 &&
                        host.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"

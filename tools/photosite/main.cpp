@@ -110,6 +110,11 @@ int main(int argc, char** argv)
     }
     if (options.dataFolder.empty())
         return fail("--data FOLDER is needed (see --help)");
+    // It goes out as a line of the program's answers.
+    for (const char c : options.publicHost) {
+        if (c <= ' ' || c == 0x7f)
+            return fail("--public-host takes a host name, an optional port and scheme, no spaces");
+    }
     if (options.tlsCertFile.empty() != options.tlsKeyFile.empty())
         return fail("--tls-cert and --tls-key go together");
     if (options.keyFile.empty())

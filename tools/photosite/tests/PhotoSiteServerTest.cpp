@@ -533,8 +533,13 @@ TEST(PhotoSiteTlsTest, ServesTheProtocolOverTls)
                            keyFile + " -out " + cert + " >/dev/null 2>&1")
                               .c_str()),
               0);
-    {
-        SiteProcess site({"--tls-cert", cert, "--tls-key", keyFile});
+    // The upload host named in the answers: the one reached, or the public name given, which
+    // without a scheme is taken as this site's own and so as https.
+    for (const std::string publicHost : {"", "photos.example.org:8443"}) {
+        std::vector<std::string> options{"--tls-cert", cert, "--tls-key", keyFile};
+        if (!publicHost.empty())
+            options.insert(options.end(), {"--public-host", publicHost});
+        SiteProcess site(options);
         const Reply probe = httpGet(site.base() + kLogin, trusting(cert));
         EXPECT_EQ(probe.status, 200);
         registerAccount(site.base(), "bo%40example.org", "secret9", cert);
@@ -543,7 +548,8 @@ TEST(PhotoSiteTlsTest, ServesTheProtocolOverTls)
             frame({key().encode("bo@example.org"), key().encode("secret9"), "1", "8388608", "2"}),
             programBody(cert));
         EXPECT_EQ(answerLines(space.body).back(),
-                  "https://127.0.0.1:" + std::to_string(site.port()));
+                  "https://" + (publicHost.empty() ? "127.0.0.1:" + std::to_string(site.port())
+                                                   : publicHost));
     }
     std::filesystem::remove_all(folder);
 }
