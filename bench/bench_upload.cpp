@@ -32,6 +32,7 @@ constexpr int kPhotoBytes = 500 * 1000;
 constexpr int kRounds = 5;
 constexpr double kGoal = 90; // % of curl's speed
 const char* const kUploadPage = "/programma/uploadfile.aspx";
+const char* const kWriteOut = "write-out = \"%{time_total}\\n\"\n";
 
 double median(std::vector<double> values)
 {
@@ -134,18 +135,21 @@ std::optional<double> runComponent(const QString& server, const std::vector<QByt
     return seconds;
 }
 
-// The curl configuration: for each body a GET of the page, then the POST of the body file.
+// The curl configuration: for each body a GET of the page, then the POST of the body file; each
+// transfer writes its own time, so that curl's start and its reading of the files can be told
+// apart.
 QString writeCurlConfig(const QDir& folder, const std::string& url)
 {
     QStringList transfers;
     for (int i = 0; i < kBodies; ++i) {
-        transfers << QStringLiteral("url = \"%1\"\noutput = \"/dev/null\"\n")
-                         .arg(QString::fromStdString(url));
+        transfers << QStringLiteral("url = \"%1\"\noutput = \"/dev/null\"\n%2")
+                         .arg(QString::fromStdString(url), QLatin1String(kWriteOut));
         transfers << QStringLiteral("url = \"%1\"\nheader = \"Content-Type: multipart/form-data\"\n"
-                                    "data-binary = \"@%2\"\noutput = \"%3\"\n")
+                                    "data-binary = \"@%2\"\noutput = \"%3\"\n%4")
                          .arg(QString::fromStdString(url),
                               folder.filePath(QStringLiteral("body%1.bin").arg(i)),
-                              folder.filePath(QStringLiteral("answer%1.txt").arg(i)));
+                              folder.filePath(QStringLiteral("answer%1.txt").arg(i)),
+                              QLatin1String(kWriteOut));
     }
     const QString path = folder.filePath(QStringLiteral("curl.conf"));
     QFile file(path);
@@ -155,7 +159,13 @@ QString writeCurlConfig(const QDir& folder, const std::string& url)
     return path;
 }
 
-std::optional<double> runCurl(const QDir& folder, const QString& config)
+struct CurlRound
+{
+    double seconds;         // the whole process
+    double transferSeconds; // the sum of its transfers' own times
+};
+
+std::optional<CurlRound> runCurl(const QDir& folder, const QString& config)
 {
     for (int i = 0; i < kBodies; ++i)
         QFile::remove(folder.filePath(QStringLiteral("answer%1.txt").arg(i)));
@@ -176,7 +186,10 @@ std::optional<double> runCurl(const QDir& folder, const QString& config)
             return std::nullopt;
         }
     }
-    return seconds;
+    double transfers = 0;
+    for (const QByteArray& line : curl.readAllStandardOutput().split('\n'))
+        transfers += line.toDouble();
+    return CurlRound{seconds, transfers};
 }
 
 } // namespace
@@ -209,9 +222,10 @@ int main(int argc, char** argv)
     const QString config = writeCurlConfig(dir, site.base() + kUploadPage);
     const QString server = QStringLiteral("127.0.0.1:%1").arg(site.port());
 
-    std::vector<double> ours, theirs;
+    std::vector<double> ours, theirs, theirTransfers;
     for (int round = 0; round < kRounds; ++round) {
-        std::optional<double> curl, component;
+        std::optional<CurlRound> curl;
+        std::optional<double> component;
         if (round % 2 == 0) {
             curl = runCurl(dir, config);
             component = runComponent(server, bodies);
@@ -221,7 +235,8 @@ int main(int argc, char** argv)
         }
         if (!curl || !component)
             return 1;
-        theirs.push_back(*curl);
+        theirs.push_back(curl->seconds);
+        theirTransfers.push_back(curl->transferSeconds);
         ours.push_back(*component);
     }
     const double megabytes = double(kBodies) * double(bodies[0].size()) / 1e6;
@@ -234,6 +249,9 @@ int main(int argc, char** argv)
     std::printf("  TVelkoHTTPUpload (chained)           %.3f s  (%.1f MB/s, %.0f %% of curl's "
                 "speed, goal %.0f %%)\n",
                 median(ours), megabytes / median(ours), percent, kGoal);
+    std::printf("  curl's transfers alone (without its start and reading the files) %.3f s; "
+                "ours %.0f %% of that speed\n",
+                median(theirTransfers), 100 * median(theirTransfers) / median(ours));
     std::printf("  every round (curl / ours):");
     for (std::size_t i = 0; i < ours.size(); ++i)
         std::printf(" %.3f/%.3f", theirs[i], ours[i]);
