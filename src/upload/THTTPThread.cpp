@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <exception>
 #include <mutex>
@@ -19,7 +20,10 @@ namespace upload {
 
 namespace {
 
-std::atomic<bool> gActive = false;
+// The process-wide "a request is in flight" flag, and its wake-up for a caller that waits.
+std::mutex gActiveMutex;
+std::condition_variable gActiveFreed;
+bool gActive = false;
 
 constexpr qsizetype kWriteSize = 16384;
 constexpr long kReadSize = 8192;
@@ -164,18 +168,32 @@ THTTPThread::~THTTPThread()
 
 bool THTTPThread::tryActivate()
 {
-    bool expected = false;
-    return gActive.compare_exchange_strong(expected, true);
+    const std::lock_guard lock(gActiveMutex);
+    if (gActive)
+        return false;
+    gActive = true;
+    return true;
 }
 
 void THTTPThread::deactivate()
 {
-    gActive.store(false);
+    {
+        const std::lock_guard lock(gActiveMutex);
+        gActive = false;
+    }
+    gActiveFreed.notify_all();
 }
 
 bool THTTPThread::isActive()
 {
-    return gActive.load();
+    const std::lock_guard lock(gActiveMutex);
+    return gActive;
+}
+
+bool THTTPThread::waitUntilInactive(std::chrono::milliseconds limit)
+{
+    std::unique_lock lock(gActiveMutex);
+    return gActiveFreed.wait_for(lock, limit, [] { return !gActive; });
 }
 
 void THTTPThread::setCredentials(const QString& user, const QString& password)

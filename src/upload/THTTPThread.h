@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 
 using CURL = void;
@@ -50,6 +51,8 @@ public:
     static bool tryActivate();
     static void deactivate();
     static bool isActive();
+    // Waits up to limit for the flag to be given back; true when it has been.
+    static bool waitUntilInactive(std::chrono::milliseconds limit);
     // True from the start until this worker gives the flag back.
     bool holdsActive() const { return mHoldsActive.load(); }
 

@@ -7,7 +7,6 @@
 #include "uLanguage.h"
 
 #include <QIODevice>
-#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -121,8 +120,10 @@ bool TVelkoHTTPUpload::startWorker(const QString& page, TVelkoHTTPPostType postT
                                    QByteArray body)
 {
     upload::initCurlOnce();
+    // Busy: one more look after 100 ms, or as soon as the request in flight has ended (its
+    // worker gives the flag back only after its last event has been handled).
     if (!THTTPThread::tryActivate()) {
-        QThread::msleep(100);
+        THTTPThread::waitUntilInactive(std::chrono::milliseconds(100));
         if (!THTTPThread::tryActivate())
             return false;
     }
