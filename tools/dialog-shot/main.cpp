@@ -1,11 +1,13 @@
 // Shows one edit dialog on a photo as the edit window would and saves what it draws.
-// usage: velko-dialog-shot rotate|colors|resize|autocolor PHOTO OUTPUT.png
+// usage: velko-dialog-shot rotate|colors|resize|autocolor|album-name PHOTO OUTPUT.png
+// (album-name is the upload's new-album dialog; it shows no photo)
 // The language is the machine setting's (XDG_CONFIG_DIRS), as in the program.
 #include "Bitmap.h"
 #include "ImageFile.h"
 #include "ImagingResult.h"
 #include "TEditImage.h"
 #include "TVelkoScrollBar.h"
+#include "TfrmAddPhotobook.h"
 #include "TfrmAutoColor.h"
 #include "TfrmEditColor.h"
 #include "TfrmResize.h"
@@ -45,7 +47,8 @@ int main(int argc, char** argv)
     LoadLanguage(); // from the machine settings, as the program does
     const QStringList args = app.arguments();
     if (args.size() != 4)
-        return fail("usage: velko-dialog-shot rotate|colors|resize|autocolor PHOTO OUTPUT.png");
+        return fail(
+            "usage: velko-dialog-shot rotate|colors|resize|autocolor|album-name PHOTO OUTPUT.png");
     const QString which = args[1];
 
     imaging::Bitmap photo;
@@ -91,6 +94,10 @@ int main(int argc, char** argv)
         dialog = std::move(resize);
     } else if (which == QLatin1String("autocolor")) {
         dialog = std::make_unique<TfrmAutoColor>();
+    } else if (which == QLatin1String("album-name")) {
+        auto album = std::make_unique<TfrmAddPhotobook>();
+        album->setName(QStringLiteral("Summer 2024 - Coast"));
+        dialog = std::move(album);
     } else {
         return fail("unknown dialog");
     }
