@@ -99,7 +99,8 @@ protected:
 
 TEST_F(PhotoSiteServerTest, LoginAlbumsSpaceAndUploadFollowTheProtocol)
 {
-    EXPECT_EQ(httpGet(site.base() + kUpload).status, 200) << "the probe before each POST";
+    for (const char* path : {kLogin, kAddBook, kFreeSpace, kUpload})
+        EXPECT_EQ(httpGet(site.base() + path).status, 200) << path << ": the probe before a POST";
 
     auto answer = program.login();
     ASSERT_EQ(answer[0], "OK") << answer[0];
