@@ -70,7 +70,9 @@ struct THTTPThread::Transfer
     qint64 sent = 0;
     qint64 received = 0;
     bool tooLarge = false;
-    // When the answer to the body began: the first header line of the POST's answer.
+    // When the last piece of the body went to curl, and when the answer began (its first
+    // header line): a speed sample spans the whole body.
+    std::optional<std::chrono::steady_clock::time_point> bodyHandedOver;
     std::optional<std::chrono::steady_clock::time_point> answerStarted;
     char errorBuffer[CURL_ERROR_SIZE] = {};
 
@@ -125,15 +127,17 @@ struct THTTPThread::Transfer
         std::memcpy(buffer, body.constData() + self->sent, size_t(chunk));
         self->sent += chunk;
         thread->send(WM_HTTP_BYTES_SENT, qintptr(self->sent), qintptr(body.size()));
-        if (self->sent == body.size())
+        if (self->sent == body.size()) {
             thread->mStage = stEndRequest;
+            self->bodyHandedOver = std::chrono::steady_clock::now();
+        }
         return size_t(chunk);
     }
 
     static size_t header(char*, size_t size, size_t count, void* user)
     {
         auto* self = static_cast<Transfer*>(user);
-        if (!self->answerStarted)
+        if (self->bodyHandedOver && !self->answerStarted)
             self->answerStarted = std::chrono::steady_clock::now();
         return size * count;
     }
@@ -145,6 +149,8 @@ struct THTTPThread::Transfer
         if (origin != SEEK_SET || offset < 0 || offset > self->thread->mRequest.body.size())
             return CURL_SEEKFUNC_CANTSEEK;
         self->sent = offset;
+        self->bodyHandedOver.reset();
+        self->answerStarted.reset();
         return CURL_SEEKFUNC_OK;
     }
 
