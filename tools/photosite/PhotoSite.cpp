@@ -282,7 +282,7 @@ struct PhotoSite::Private
     // A copy of size bytes at offset of the file from, in a new file of tmp; empty on failure.
     std::filesystem::path copyToPart(int from, std::uint64_t offset, std::int64_t size);
     static void syncFolder(const std::filesystem::path& folder);
-    void removeStrayFiles();
+    void setAsideStrayFiles();
 
     // Web pages.
     std::optional<WebSession> currentSession(MHD_Connection* connection);
@@ -363,7 +363,7 @@ void PhotoSite::start()
         throw std::runtime_error("cannot make the folders under " + d->options.dataFolder.string() +
                                  ": " + error.message());
     d->db = std::make_unique<SiteDatabase>((d->options.dataFolder / "photosite.db").string());
-    d->removeStrayFiles();
+    d->setAsideStrayFiles();
 
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_ERROR_LOG;
     if (!d->options.tlsCertFile.empty()) {
@@ -853,22 +853,37 @@ void PhotoSite::Private::syncFolder(const std::filesystem::path& folder)
         throw std::runtime_error("cannot sync " + folder.string());
 }
 
-void PhotoSite::Private::removeStrayFiles()
+void PhotoSite::Private::setAsideStrayFiles()
 {
     // What a run that ended while storing a photo can leave: pieces in tmp, and files in
-    // photos whose row was never committed (their ids would be given out again).
+    // photos whose row was never committed, whose ids would be given out again. Those are
+    // moved aside, not deleted: a database restored from an older backup lists fewer photos,
+    // and their files must survive that.
     namespace fs = std::filesystem;
     std::error_code ignored;
     for (const auto& entry : fs::directory_iterator(tmpFolder, ignored))
         fs::remove_all(entry.path(), ignored);
+    std::vector<fs::path> strays;
     for (const auto& entry : fs::directory_iterator(photoFolder, ignored)) {
         const std::string name = entry.path().filename().string();
         const auto dash = name.find('-');
         const auto id = dash == std::string::npos ? std::nullopt : parseId(name.substr(0, dash));
         const auto photo = id ? db->photo(*id) : std::nullopt;
         if (!photo || imageSize(*photo, name.substr(dash + 1)) <= 0)
-            fs::remove_all(entry.path(), ignored);
+            strays.push_back(entry.path());
     }
+    if (strays.empty())
+        return;
+    const fs::path aside = options.dataFolder / "unlisted";
+    fs::create_directories(aside);
+    for (const fs::path& stray : strays) {
+        fs::path target = aside / stray.filename();
+        for (int n = 2; fs::exists(target); ++n)
+            target = aside / (stray.filename().string() + "." + std::to_string(n));
+        fs::rename(stray, target);
+    }
+    std::fprintf(stderr, "velko-photosite: %zu files that no album lists were moved to %s\n",
+                 strays.size(), aside.c_str());
 }
 
 void PhotoSite::Private::deletePhotoFiles(std::int64_t photoId)

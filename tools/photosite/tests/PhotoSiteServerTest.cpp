@@ -316,7 +316,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  false}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(PhotoSiteServerTest, AStartTidiesWhatARunThatDiedWhileStoringLeft)
+TEST_F(PhotoSiteServerTest, AStartSetsAsideWhatARunThatDiedWhileStoringLeft)
 {
     const auto album = program.createAlbum("Trip");
     ASSERT_EQ(program.send(kUpload, program.uploadBody(album[1], album[2], "a.jpg", jpegBytes(1000),
@@ -337,6 +337,9 @@ TEST_F(PhotoSiteServerTest, AStartTidiesWhatARunThatDiedWhileStoringLeft)
     site.start();
 
     EXPECT_EQ(filesIn(site.dataFolder() / "photos"), kept);
+    EXPECT_EQ(
+        filesIn(site.dataFolder() / "unlisted"),
+        (std::vector<std::string>{id + "-display", std::to_string(std::stoi(id) + 1) + "-photo"}));
     EXPECT_TRUE(filesIn(site.dataFolder() / "tmp").empty());
     const std::string at = site.base() + album[3] + id + "/";
     EXPECT_EQ(httpGet(at + "thumb?key=" + album[2]).status, 200);
