@@ -45,7 +45,8 @@ QString proxyFor(const QString& url)
     px_proxy_factory_free_proxies(proxies);
     if (proxy.startsWith(QLatin1String("direct://")))
         return QString();
-    // libproxy's plain "socks" is SOCKS version 5 to curl.
+    // libproxy's plain "socks" (the desktop's SOCKS host) goes to curl as version 5, which
+    // desktops mean by it; curl alone would take version 4.
     if (proxy.startsWith(QLatin1String("socks://")))
         proxy.replace(0, 5, QStringLiteral("socks5"));
     return proxy;

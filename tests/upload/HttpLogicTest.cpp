@@ -1,9 +1,11 @@
 #include "HttpServerAddress.h"
+#include "ProxyResolver.h"
 #include "TVelkoHTTPUpload.h"
 #include "UploadSpeedHistory.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <ostream>
 
 using upload::HttpServerAddress;
@@ -188,6 +190,34 @@ TEST(UploadSpeedHistory, EstimateTakesTheNewestThreeMatches)
         history.add(100000, 50000.0);
     history.add(1000000, 7.0); // another size: no match
     EXPECT_DOUBLE_EQ(history.estimate(100000), 50000.0);
+}
+
+// libproxy without a desktop session reads the environment, afresh at every lookup.
+TEST(ProxyResolver, FollowsTheEnvironment)
+{
+    for (const char* name : {"DESKTOP_SESSION", "XDG_CURRENT_DESKTOP", "KDE_FULL_SESSION",
+                             "GNOME_DESKTOP_SESSION_ID", "http_proxy", "https_proxy", "HTTP_PROXY",
+                             "HTTPS_PROXY", "no_proxy", "NO_PROXY", "all_proxy"})
+        unsetenv(name);
+    const QString site = QStringLiteral("http://photos.example/");
+    EXPECT_EQ(upload::proxyFor(site), QString()) << "direct means none";
+
+    setenv("http_proxy", "http://127.0.0.1:3128", 1);
+    EXPECT_EQ(upload::proxyFor(site), QStringLiteral("http://127.0.0.1:3128"));
+    setenv("https_proxy", "http://127.0.0.1:3129", 1);
+    EXPECT_EQ(upload::proxyFor(QStringLiteral("https://photos.example/")),
+              QStringLiteral("http://127.0.0.1:3129"));
+
+    setenv("no_proxy", "photos.example", 1);
+    EXPECT_EQ(upload::proxyFor(site), QString());
+    unsetenv("no_proxy");
+
+    // curl would read a bare "socks" as version 4.
+    setenv("http_proxy", "socks://127.0.0.1:1080", 1);
+    EXPECT_EQ(upload::proxyFor(site), QStringLiteral("socks5://127.0.0.1:1080"));
+
+    unsetenv("http_proxy");
+    unsetenv("https_proxy");
 }
 
 } // namespace
