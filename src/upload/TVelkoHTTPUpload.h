@@ -94,7 +94,9 @@ public:
     // Starts one request: a GET when PostData is null or empty, else a POST of its bytes
     // from position 0 to the end (copied before returning; the caller keeps the device).
     // Server: see parseServerString. When a request is in flight anywhere in the process,
-    // waits 100 ms once; still busy, returns false and starts nothing.
+    // waits up to 100 ms for it to end; still busy, returns false and starts nothing.
+    // From OnError and OnCanceled a new request starts at once (the in-flight flag is given
+    // back before them); from OnCompleted it is refused: chain there with bNextRequest.
     bool SendRequest(const QString& Server, const QString& Page, TVelkoHTTPPostType PostType,
                      QIODevice* PostData);
     bool SendRequest(const QString& Server, const QString& Page, TVelkoHTTPPostType PostType,
