@@ -811,7 +811,7 @@ const LongLivedWindows& TfrmMain::createLongLivedWindows()
     mWindows.frmGetPhotos = new TfrmGetPhotos(this, mWindows.frmPics);
     mWindows.frmPrint = new TfrmPrint(this, mWindows.frmPics);
     mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
-    mWindows.frmUpload = new TfrmUpload(this);
+    mWindows.frmUpload = new TfrmUpload(this, mWindows.frmPics);
     mWindows.frmWIA = new TfrmWIA(this, mWebcamList);
     return mWindows;
 }
