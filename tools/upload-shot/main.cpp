@@ -1,0 +1,257 @@
+// Drives the upload wizard as a user would, against velko-photosite on loopback, and saves a
+// picture of each page and panel it reaches.
+// usage: velko-upload-shot OUTPUT_FOLDER
+// The language is the machine setting's (XDG_CONFIG_DIRS), as in the program.
+#include "MachineSettings.h"
+#include "SiteFixture.h"
+#include "TUploadFormat.h"
+#include "TfrmAddPhotobook.h"
+#include "TfrmUpload.h"
+#include "uLanguage.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadialGradient>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <stdexcept>
+
+namespace {
+
+QString gOutput;
+
+void save(QWidget& window, const char* name)
+{
+    const QString file = QDir(gOutput).filePath(QLatin1String(name) + QStringLiteral(".png"));
+    if (!window.grab().save(file))
+        throw std::runtime_error("cannot write " + file.toStdString());
+    std::printf("%s\n", qPrintable(file));
+}
+
+template <class T> T* child(QWidget& window, const char* name)
+{
+    T* found = window.findChild<T*>(QLatin1String(name));
+    if (!found)
+        throw std::runtime_error(std::string("no ") + name);
+    return found;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int ms = 30000)
+{
+    const QDeadlineTimer deadline(ms);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void waitForPanel(TfrmUpload& wizard, const char* panel)
+{
+    if (!waitUntil([&] { return !wizard.isBusy() && wizard.shownPanel() == QLatin1String(panel); }))
+        throw std::runtime_error(std::string("never reached ") + panel + ", but " +
+                                 wizard.shownPanel().toStdString() + ": " +
+                                 child<QLabel>(wizard, "lblUploadError")->text().toStdString());
+}
+
+// Something like a landscape: sky, sun and hills, so that sizes behave like a photo's.
+QStringList writePhotos(const QString& folder, int count)
+{
+    QStringList files;
+    for (int i = 0; i < count; ++i) {
+        QImage picture(3200, 2400, QImage::Format_RGB32);
+        QPainter painter(&picture);
+        QLinearGradient sky(0, 0, 0, 2400);
+        sky.setColorAt(0, QColor(40 + 20 * i, 90, 200));
+        sky.setColorAt(1, QColor(250, 200, 120));
+        painter.fillRect(picture.rect(), sky);
+        QRadialGradient sun(QPointF(600 + 300 * i, 700), 400);
+        sun.setColorAt(0, Qt::white);
+        sun.setColorAt(1, Qt::transparent);
+        painter.fillRect(picture.rect(), sun);
+        painter.setBrush(QColor(40, 110 + 10 * i, 50));
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QRect(-800, 1600, 3000, 1800));
+        painter.drawEllipse(QRect(1400, 1800, 3000, 1600));
+        painter.end();
+        const QString file = QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(4711 + i));
+        if (!picture.save(file, "JPG", 90))
+            throw std::runtime_error("cannot write a photo");
+        files << file;
+    }
+    return files;
+}
+
+void pointAt(const photosite::test::SiteProcess& site)
+{
+    auto settings = openUserSettings(true);
+    settings->setValue(QStringLiteral("SiteHost"), QStringLiteral("127.0.0.1:%1").arg(site.port()));
+    settings->sync();
+}
+
+void logIn(TfrmUpload& wizard, const char* password)
+{
+    child<QLineEdit>(wizard, "edPassword")->setText(QLatin1String(password));
+    child<QPushButton>(wizard, "btnLogin")->click();
+    waitUntil([&] { return !wizard.isBusy(); });
+}
+
+void createAlbum(TfrmUpload& wizard, const QString& name)
+{
+    QTimer::singleShot(50, [name] {
+        if (auto* dialog = qobject_cast<TfrmAddPhotobook*>(QApplication::activeModalWidget())) {
+            dialog->setName(name);
+            dialog->accept();
+        }
+    });
+    emit child<QLabel>(wizard, "btnCreateAlbum")->linkActivated(QStringLiteral("#"));
+    waitForPanel(wizard, "pnSelectAlbum");
+}
+
+void chooseSize(TfrmUpload& wizard, TUploadFormat format)
+{
+    auto* sizes = child<QComboBox>(wizard, "cmbFormat");
+    sizes->setCurrentIndex(sizes->findData(format.toSetting()));
+}
+
+// The pictures of panels that pass quickly are taken the moment they appear.
+void grabOnArrival(TfrmUpload& wizard, std::map<QString, const char*> names)
+{
+    auto taken = std::make_shared<std::set<QString>>();
+    QObject::connect(&wizard, &TfrmUpload::panelShown, &wizard,
+                     [&wizard, names, taken](const QString& panel) {
+                         const auto it = names.find(panel);
+                         if (it != names.end() && taken->insert(panel).second)
+                             save(wizard, it->second);
+                     });
+}
+
+void mainRun(const QStringList& photos)
+{
+    photosite::test::SiteProcess site;
+    photosite::test::registerAccount(site.base(), "anna%40example.org", "Summer2024");
+    pointAt(site);
+    auto settings = openUserSettings(true);
+    settings->setValue(QStringLiteral("UserName"), QStringLiteral("anna@example.org"));
+    settings->sync();
+
+    TfrmUpload wizard;
+    grabOnArrival(wizard,
+                  {{QStringLiteral("pnChecking"), "upload-1-checking"},
+                   {QStringLiteral("pnCreatingAlbum"), "upload-2-creating-album"},
+                   {QStringLiteral("pnPreparing"), "upload-4-preparing"},
+                   {QStringLiteral("pnCheckingFreeSpace"), "upload-4-checking-free-space"}});
+    wizard.SetPhotoFiles(photos);
+    wizard.show();
+    waitUntil([] { return false; }, 200);
+    child<QLineEdit>(wizard, "edPassword")->setText(QStringLiteral("secret"));
+    save(wizard, "upload-1-login");
+
+    logIn(wizard, "Wrong-one");
+    waitForPanel(wizard, "pnLogin");
+    save(wizard, "upload-1-login-error");
+
+    logIn(wizard, "Summer2024");
+    waitForPanel(wizard, "pnSelectAlbum");
+    createAlbum(wizard, QStringLiteral("Holiday Coast 2024"));
+    save(wizard, "upload-2-album");
+
+    child<QPushButton>(wizard, "btnNext1")->click();
+    chooseSize(wizard, {1600, 1200});
+    save(wizard, "upload-3-size");
+
+    bool uploadTaken = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (!uploadTaken && wizard.shownPanel() == QLatin1String("pnUpload") &&
+            child<QLabel>(wizard, "lblPct")->text() != QLatin1String("0 %") &&
+            !child<QLabel>(wizard, "lblUploadNo")->text().startsWith(QLatin1String("(1/"))) {
+            uploadTaken = true;
+            save(wizard, "upload-4-uploading");
+        }
+    });
+    watch.start(5);
+    child<QPushButton>(wizard, "btnUpload")->click();
+    waitForPanel(wizard, "pnCompleted");
+    save(wizard, "upload-4-completed");
+
+    // Again, cancelled while preparing.
+    wizard.hide();
+    wizard.show();
+    waitForPanel(wizard, "pnSelectAlbum");
+    child<QPushButton>(wizard, "btnNext1")->click();
+    child<QPushButton>(wizard, "btnUpload")->click();
+    child<QPushButton>(wizard, "btnCancelPrepare")->click();
+    waitForPanel(wizard, "pnCanceled");
+    save(wizard, "upload-4-canceled");
+}
+
+// An account of 1 MB: the preparing pass stops at the cap and the space is too small; then
+// the site goes away.
+void smallAccountRun(const QStringList& photos)
+{
+    photosite::test::SiteProcess site({"--quota", "1"});
+    photosite::test::registerAccount(site.base(), "bert%40example.org", "Winter2024");
+    pointAt(site);
+    auto settings = openUserSettings(true);
+    settings->setValue(QStringLiteral("UserName"), QStringLiteral("bert@example.org"));
+    settings->sync();
+
+    TfrmUpload wizard;
+    wizard.SetPhotoFiles(photos);
+    wizard.show();
+    logIn(wizard, "Winter2024");
+    waitForPanel(wizard, "pnSelectAlbum");
+    createAlbum(wizard, QStringLiteral("Family"));
+    child<QPushButton>(wizard, "btnNext1")->click();
+    chooseSize(wizard, {0, 0});
+    child<QPushButton>(wizard, "btnUpload")->click();
+    waitForPanel(wizard, "pnNotEnoughSpace");
+    save(wizard, "upload-4-not-enough-space");
+
+    site.stop();
+    child<QPushButton>(wizard, "btnRetry")->click();
+    waitForPanel(wizard, "pnUploadError");
+    save(wizard, "upload-4-error");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    LoadLanguage();
+    if (app.arguments().size() != 2) {
+        std::fprintf(stderr, "usage: velko-upload-shot OUTPUT_FOLDER\n");
+        return 1;
+    }
+    gOutput = app.arguments()[1];
+    QTemporaryDir config;
+    QTemporaryDir photos;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    try {
+        const QStringList files = writePhotos(photos.path(), 10);
+        mainRun(files.mid(0, 5));
+        QFile::remove(userSettingsPath());
+        smallAccountRun(files);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "velko-upload-shot: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
