@@ -353,6 +353,8 @@ void TfrmUpload::buildLoginPage()
     layout->addWidget(d->lblLoginError);
     layout->addStretch(1);
     d->btnLogin = makeButton(d->pnLogin, "btnLogin");
+    // Enter in either field logs in.
+    d->btnLogin->setDefault(true);
     layout->addLayout(buttonRow({d->btnLogin}));
 
     d->pnChecking = addPanel(d->tbLogin, "pnChecking", layout);
@@ -381,7 +383,6 @@ void TfrmUpload::buildLoginPage()
     connect(d->btnContinue, &QPushButton::clicked, this, &TfrmUpload::btnContinueClick);
     connect(d->edEmail, &QLineEdit::textChanged, d->lblLoginError, &QWidget::hide);
     connect(d->edPassword, &QLineEdit::textChanged, d->lblLoginError, &QWidget::hide);
-    connect(d->edPassword, &QLineEdit::returnPressed, this, &TfrmUpload::btnLoginClick);
     connect(d->lblRegister, &QLabel::linkActivated, this, &TfrmUpload::lblRegisterClick);
     PageControl1->addWidget(d->tbLogin);
 }

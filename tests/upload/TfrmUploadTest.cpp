@@ -7,6 +7,7 @@
 #include "GradientPictures.h"
 #include "MachineSettings.h"
 #include "ModalAnswer.h"
+#include "ScriptedHttpServer.h"
 #include "SiteDatabase.h"
 #include "SiteFixture.h"
 #include "TUploadFormat.h"
@@ -221,6 +222,96 @@ TEST_F(UploadWizardFlow, UploadsThreePhotosIntoANewAlbumAtTheChosenSize)
     child<QPushButton>(wizard, "btnClose2")->click();
     EXPECT_FALSE(wizard.isVisible());
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
+}
+
+// A site that answers every login with a notice or a stop message of its own.
+class UploadWizardNotices : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        testsupport::ensureApplication();
+        ASSERT_TRUE(mConfig.isValid());
+        qputenv("XDG_CONFIG_HOME", mConfig.path().toLocal8Bit());
+        auto settings = openUserSettings(true);
+        settings->setValue(QStringLiteral("SiteHost"), mServer.server());
+        settings->setValue(QStringLiteral("UserName"), QStringLiteral("anna@example.org"));
+        settings->setValue(QStringLiteral("AlbumID"), 9);
+        settings->sync();
+    }
+    void TearDown() override { qunsetenv("XDG_CONFIG_HOME"); }
+
+    // "OK", the message, the user, two albums, then the ten limits.
+    void answerLogins(int kind, const QString& message)
+    {
+        QStringList lines{QStringLiteral("OK"),   QString::number(kind), message,
+                          QStringLiteral("anna"), QStringLiteral("42"),  QStringLiteral("2")};
+        lines << QStringLiteral("5") << QStringLiteral("Summer") << QStringLiteral("k5")
+              << QStringLiteral("/anna/5/") << QStringLiteral("9") << QStringLiteral("Winter")
+              << QStringLiteral("k9") << QStringLiteral("/anna/9/");
+        for (int limit : {1, 2, 0, 800, 600, 160, 10, 50, 8388608, 1048576})
+            lines << QString::number(limit);
+        const QByteArray body = lines.join(QStringLiteral("\r\n")).toUtf8();
+        mServer.setScript([body](const uploadtest::RecordedRequest&) {
+            return uploadtest::Reply::answer(200, body);
+        });
+    }
+
+    void logIn(TfrmUpload& wizard)
+    {
+        wizard.show();
+        child<QLineEdit>(wizard, "edPassword")->setText(QStringLiteral("Secret1"));
+        child<QPushButton>(wizard, "btnLogin")->click();
+        ASSERT_TRUE(pumpUntil([&] { return !wizard.isBusy(); }, 20s));
+    }
+
+    QTemporaryDir mConfig;
+    uploadtest::ScriptedHttpServer mServer;
+};
+
+TEST_F(UploadWizardNotices, NoticeIsShownThenContinueListsTheAlbumsWithTheSavedOneChosen)
+{
+    answerLogins(1, QStringLiteral("Maintenance tonight.<BR>Uploads still work."));
+    TfrmUpload wizard;
+    logIn(wizard);
+    ASSERT_EQ(wizard.shownPanel(), QStringLiteral("pnNonCritical"));
+    EXPECT_EQ(child<QLabel>(wizard, "lblNonCritical")->text(),
+              QStringLiteral("Maintenance tonight.\r\nUploads still work."));
+
+    child<QPushButton>(wizard, "btnContinue")->click();
+    ASSERT_EQ(wizard.shownPanel(), QStringLiteral("pnSelectAlbum"));
+    auto* albums = child<QComboBox>(wizard, "cmbAlbum");
+    ASSERT_EQ(albums->count(), 2);
+    EXPECT_EQ(albums->currentText(), QStringLiteral("Winter"));
+    EXPECT_TRUE(child<QPushButton>(wizard, "btnNext1")->isEnabled());
+}
+
+TEST_F(UploadWizardNotices, StopMessageEndsTheLoginAndClosingThenCloses)
+{
+    answerLogins(2, QStringLiteral("The site is closed for today."));
+    TfrmUpload wizard;
+    logIn(wizard);
+    ASSERT_EQ(wizard.shownPanel(), QStringLiteral("pnCritical"));
+    EXPECT_EQ(child<QLabel>(wizard, "lblCritical")->text(),
+              QStringLiteral("The site is closed for today."));
+    EXPECT_EQ(child<QComboBox>(wizard, "cmbAlbum")->count(), 0);
+
+    wizard.close();
+    EXPECT_FALSE(wizard.isVisible());
+    wizard.show();
+    EXPECT_EQ(wizard.shownPanel(), QStringLiteral("pnCritical")) << "shown again, it says so again";
+}
+
+TEST_F(UploadWizardNotices, UnreadableAnswerGoesToTheErrorPanelWithoutACode)
+{
+    mServer.setScript([](const uploadtest::RecordedRequest&) {
+        return uploadtest::Reply::answer(200, "OK\r\nsoon");
+    });
+    TfrmUpload wizard;
+    logIn(wizard);
+    ASSERT_EQ(wizard.shownPanel(), QStringLiteral("pnUploadError"));
+    EXPECT_TRUE(child<QLabel>(wizard, "lblUploadError")->text().contains(QStringLiteral("soon")));
+    EXPECT_TRUE(child<QLabel>(wizard, "cptErrorInfo")->isHidden());
 }
 
 } // namespace
