@@ -14,6 +14,7 @@
 #include "WidgetColors.h"
 #include "WizardArtwork.h"
 #include "WizardPageWidgets.h"
+#include "WorkerThread.h"
 #include "uLanguage.h"
 
 #include <QComboBox>
@@ -146,6 +147,24 @@ void informUser(QWidget* parent, const QString& text, const char* name)
     box.exec();
 }
 
+// Whether the site is reached through a proxy; libproxy may fetch a PAC file for that.
+inline constexpr int WM_PROXY_FOUND = WM_USER + 1; // wParam: 1 through a proxy
+
+class ProxyLookupThread final : public WorkerThread
+{
+public:
+    ProxyLookupThread(WindowMessenger::Handler handler, QString siteHost)
+        : WorkerThread(std::move(handler)), mSiteHost(std::move(siteHost))
+    {}
+    ~ProxyLookupThread() override { stop(); }
+
+protected:
+    void execute() override { send(WM_PROXY_FOUND, TLoginObject::usesProxy(mSiteHost) ? 1 : 0); }
+
+private:
+    const QString mSiteHost;
+};
+
 } // namespace
 
 struct TfrmUpload::Private
@@ -251,7 +270,7 @@ struct TfrmUpload::Private
     int index = 0;
 
     // The proxy lookup before the first login of the run, and what it found.
-    QThread* proxyLookup = nullptr;
+    std::unique_ptr<ProxyLookupThread> proxyLookup;
     bool proxyLookupWanted = false;
     std::optional<bool> throughProxy;
 
@@ -312,11 +331,7 @@ TfrmUpload::~TfrmUpload()
     stopResizeWorker();
     delete d->VelkoHTTPUpload1;
     d->VelkoHTTPUpload1 = nullptr;
-    if (d->proxyLookup) {
-        d->proxyLookup->disconnect(this);
-        d->proxyLookup->wait();
-        delete d->proxyLookup;
-    }
+    d->proxyLookup.reset();
 }
 
 void TfrmUpload::buildLoginPage()
@@ -792,17 +807,29 @@ void TfrmUpload::btnLoginClick()
     ShowPanel(tbLogin, d->pnChecking);
     if (d->proxyLookup)
         return; // a lookup abandoned by Cancel is still on its way; its answer serves
-    auto result = std::make_shared<bool>(false);
-    const QString host = d->siteHost;
-    d->proxyLookup = QThread::create([host, result] { *result = TLoginObject::usesProxy(host); });
-    connect(d->proxyLookup, &QThread::finished, this, [this, result] {
-        d->throughProxy = *result;
-        d->proxyLookup->deleteLater();
-        d->proxyLookup = nullptr;
-        if (std::exchange(d->proxyLookupWanted, false) && panelShownOn(tbLogin, d->pnChecking))
-            sendLogin(*d->throughProxy);
-    });
-    d->proxyLookup->start();
+    d->proxyLookup = std::make_unique<ProxyLookupThread>(
+        [this](const WindowMessage& message) -> qintptr {
+            if (message.id != WM_PROXY_FOUND)
+                return 0;
+            d->throughProxy = message.wParam != 0;
+            // The lookup ends once this returns; it is joined from the event loop.
+            QMetaObject::invokeMethod(
+                this, [this] { proxyLookupDone(); }, Qt::QueuedConnection);
+            return 0;
+        },
+        d->siteHost);
+    if (!d->proxyLookup->start()) {
+        d->proxyLookup.reset();
+        d->throughProxy = false;
+        proxyLookupDone();
+    }
+}
+
+void TfrmUpload::proxyLookupDone()
+{
+    d->proxyLookup.reset();
+    if (std::exchange(d->proxyLookupWanted, false) && panelShownOn(tbLogin, d->pnChecking))
+        sendLogin(d->throughProxy.value_or(false));
 }
 
 void TfrmUpload::sendLogin(bool throughProxy)

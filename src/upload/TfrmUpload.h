@@ -59,6 +59,7 @@ private:
 
     // Page 0
     void btnLoginClick();
+    void proxyLookupDone();
     void sendLogin(bool throughProxy);
     void btnCancelLoginClick();
     void btnContinueClick();
