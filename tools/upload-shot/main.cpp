@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QRadialGradient>
 #include <QSettings>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -230,6 +232,69 @@ void smallAccountRun(const QStringList& photos)
     save(wizard, "upload-4-error");
 }
 
+// A site that answers every request with one login answer, for the notice and the stop
+// message that the reference site never sends.
+class LoginAnswerSite
+{
+public:
+    explicit LoginAnswerSite(int kind, const QString& message)
+    {
+        QStringList lines{QStringLiteral("OK"),      QString::number(kind),    message,
+                          QStringLiteral("anna"),    QStringLiteral("1"),      QStringLiteral("1"),
+                          QStringLiteral("1"),       QStringLiteral("Family"), QStringLiteral("k1"),
+                          QStringLiteral("/anna/1/")};
+        for (int limit : {1, 2, 0, 800, 600, 160, 10, 50, 8388608, 1073741824})
+            lines << QString::number(limit);
+        mBody = lines.join(QStringLiteral("\r\n")).toUtf8();
+        QObject::connect(&mServer, &QTcpServer::newConnection, [this] { serve(); });
+        if (!mServer.listen(QHostAddress::LocalHost))
+            throw std::runtime_error("cannot listen");
+    }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(mServer.serverPort()); }
+
+private:
+    void serve()
+    {
+        while (QTcpSocket* socket = mServer.nextPendingConnection()) {
+            auto request = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+                *request += socket->readAll();
+                const qsizetype end = request->indexOf("\r\n\r\n");
+                if (end < 0)
+                    return;
+                qint64 length = 0;
+                for (const QByteArray& line : request->left(end).split('\n'))
+                    if (line.toLower().startsWith("content-length:"))
+                        length = line.mid(15).trimmed().toLongLong();
+                if (request->size() < end + 4 + length)
+                    return;
+                socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: "
+                              "close\r\nContent-Length: " +
+                              QByteArray::number(mBody.size()) + "\r\n\r\n" + mBody);
+                socket->disconnectFromHost();
+                request->clear();
+            });
+        }
+    }
+
+    QTcpServer mServer;
+    QByteArray mBody;
+};
+
+void messageRun(int kind, const QString& message, const char* panel, const char* name)
+{
+    LoginAnswerSite site(kind, message);
+    auto settings = openUserSettings(true);
+    settings->setValue(QStringLiteral("SiteHost"), site.host());
+    settings->sync();
+    TfrmUpload wizard;
+    wizard.show();
+    logIn(wizard, "Summer2024");
+    waitForPanel(wizard, panel);
+    save(wizard, name);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,6 +314,14 @@ int main(int argc, char** argv)
         mainRun(files.mid(0, 5));
         QFile::remove(userSettingsPath());
         smallAccountRun(files);
+        messageRun(1,
+                   QStringLiteral("The site will be down for maintenance on Sunday from 2:00 "
+                                  "to 4:00.<BR>Your albums and photos stay safe."),
+                   "pnNonCritical", "upload-1-notice");
+        messageRun(2,
+                   QStringLiteral("Uploading is paused while the site moves to a new disk. "
+                                  "Please try again tomorrow."),
+                   "pnCritical", "upload-1-stop");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "velko-upload-shot: %s\n", error.what());
         return 1;
