@@ -282,6 +282,10 @@ struct TfrmUpload::Private
     UploadProgress progress;
     QElapsedTimer clock;
 
+    // Set when Cancel was asked of the HTTP component: an answer that was already on its way
+    // then ends the exchange as a cancel would.
+    bool cancelRequested = false;
+
     QString errorInfoAddress;
     QString newAlbumName;
     // What the last login sent, for reading its answer.
@@ -857,7 +861,14 @@ void TfrmUpload::btnCancelLoginClick()
         ShowPanel(tbLogin, d->pnLogin);
         return;
     }
-    if (!d->VelkoHTTPUpload1->Cancel())
+    cancelRequest();
+}
+
+void TfrmUpload::cancelRequest()
+{
+    if (d->VelkoHTTPUpload1->Cancel())
+        d->cancelRequested = true;
+    else
         VelkoHTTPUpload1Canceled();
 }
 
@@ -970,8 +981,7 @@ void TfrmUpload::btnCreateAlbumClick()
 
 void TfrmUpload::btnCancelCreateAlbumClick()
 {
-    if (!d->VelkoHTTPUpload1->Cancel())
-        VelkoHTTPUpload1Canceled();
+    cancelRequest();
 }
 
 void TfrmUpload::createAlbumAnswered(const QByteArray& response)
@@ -1288,14 +1298,17 @@ void TfrmUpload::btnCancelPrepareClick()
 
 void TfrmUpload::btnCancelFreeSpaceClick()
 {
-    if (!d->VelkoHTTPUpload1->Cancel())
-        VelkoHTTPUpload1Canceled();
+    cancelRequest();
 }
 
 void TfrmUpload::btnCancelUploadClick()
 {
-    if (d->VelkoHTTPUpload1->Cancel())
-        return;
+    if (d->VelkoHTTPUpload1->Cancel()) {
+        d->cancelRequested = true;
+        // A worker runs only between two requests: the one cancelled had already ended.
+        if (!d->worker)
+            return;
+    }
     stopResizeWorker();
     d->photo = {};
     ShowPanel(tbUpload, d->pnCanceled);
@@ -1319,6 +1332,10 @@ void TfrmUpload::cptErrorInfoClick()
 
 void TfrmUpload::VelkoHTTPUpload1Completed(const QByteArray& response)
 {
+    if (std::exchange(d->cancelRequested, false)) {
+        VelkoHTTPUpload1Canceled();
+        return;
+    }
     try {
         if (ActivePageIndex() == tbLogin)
             loginAnswered(response);
@@ -1336,6 +1353,10 @@ void TfrmUpload::VelkoHTTPUpload1Completed(const QByteArray& response)
 void TfrmUpload::VelkoHTTPUpload1Error(quint32 errCode, quint16 errType, quint16 debugVal,
                                        const QString& errText)
 {
+    if (std::exchange(d->cancelRequested, false)) {
+        VelkoHTTPUpload1Canceled();
+        return;
+    }
     if (errType > etException) {
         showError(errText);
         return;
@@ -1362,6 +1383,7 @@ void TfrmUpload::showError(const QString& text)
 
 void TfrmUpload::VelkoHTTPUpload1Canceled()
 {
+    d->cancelRequested = false;
     switch (ActivePageIndex()) {
     case tbLogin:
         d->lblLoginError->clear();
@@ -1395,6 +1417,7 @@ void TfrmUpload::VelkoHTTPUpload1BytesSent(quint32 bytesSent, quint32 totalBytes
 
 bool TfrmUpload::sendToSite(const QString& server, const char* page, const QByteArray& body)
 {
+    d->cancelRequested = false;
     return d->VelkoHTTPUpload1->SendRequest(server, QLatin1String(page),
                                             TVelkoHTTPPostType::hpMultipart, body);
 }

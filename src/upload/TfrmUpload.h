@@ -112,6 +112,7 @@ private:
     void VelkoHTTPUpload1Canceled();
     void VelkoHTTPUpload1BytesSent(quint32 bytesSent, quint32 totalBytes);
 
+    void cancelRequest();
     void showError(const QString& text);
     bool sendToSite(const QString& server, const char* page, const QByteArray& body);
     void stopPreparing();

@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUrl>
 
 #include <gtest/gtest.h>
@@ -97,6 +98,25 @@ protected:
         child<QPushButton>(wizard, "btnLogin")->click();
         ASSERT_TRUE(
             pumpUntil([&] { return wizard.shownPanel() != QStringLiteral("pnChecking"); }, 20s));
+    }
+
+    // Logs in, makes an album and moves on to the size page.
+    void toSizePage(TfrmUpload& wizard)
+    {
+        logIn(wizard, QStringLiteral("Secret1"));
+        ASSERT_EQ(wizard.shownPanel(), QStringLiteral("pnSelectAlbum"));
+        onModal<TfrmAddPhotobook>([](TfrmAddPhotobook* dialog) {
+            dialog->setName(QStringLiteral("Winter"));
+            dialog->accept();
+        });
+        emit child<QLabel>(wizard, "btnCreateAlbum")->linkActivated(QStringLiteral("#"));
+        ASSERT_TRUE(pumpUntil(
+            [&] {
+                return !wizard.isBusy() && wizard.shownPanel() == QStringLiteral("pnSelectAlbum");
+            },
+            20s));
+        child<QPushButton>(wizard, "btnNext1")->click();
+        ASSERT_EQ(wizard.shownPanel(), QStringLiteral("tbFormat"));
     }
 
     QTemporaryDir mConfig;
@@ -313,6 +333,43 @@ TEST_F(UploadWizardNotices, UnreadableAnswerGoesToTheErrorPanelWithoutACode)
     EXPECT_TRUE(child<QLabel>(wizard, "lblUploadError")->text().contains(QStringLiteral("soon")));
     EXPECT_TRUE(child<QLabel>(wizard, "cptErrorInfo")->isHidden());
 }
+
+// Closing the window while photos are prepared or uploaded cancels the run and keeps the
+// window open; nothing reaches the site, and a worker's late result changes nothing.
+class UploadWizardClosing : public UploadWizardFlow, public testing::WithParamInterface<const char*>
+{};
+
+TEST_P(UploadWizardClosing, CancelsTheRunAndStaysOpen)
+{
+    TfrmUpload wizard;
+    wizard.SetPhotoFiles({writePhoto("one.jpg", 3200, 2400), writePhoto("two.jpg", 3200, 2400)});
+    wizard.show();
+    ASSERT_NO_FATAL_FAILURE(toSizePage(wizard));
+    const QString busyPanel = QLatin1String(GetParam());
+    // As a user would: after the panel has appeared, not from inside its showing.
+    QObject::connect(&wizard, &TfrmUpload::panelShown, &wizard, [&](const QString& panel) {
+        if (panel == busyPanel)
+            QTimer::singleShot(0, &wizard, [&] { wizard.close(); });
+    });
+    child<QPushButton>(wizard, "btnUpload")->click();
+    ASSERT_TRUE(pumpUntil(
+        [&] { return !wizard.isBusy() && wizard.shownPanel() == QStringLiteral("pnCanceled"); },
+        30s))
+        << wizard.shownPanel().toStdString();
+    EXPECT_TRUE(wizard.isVisible());
+    pumpFor(300ms);
+    EXPECT_EQ(wizard.shownPanel(), QStringLiteral("pnCanceled"));
+
+    const qint64 albumId = openUserSettings(false)->value(QStringLiteral("AlbumID")).toLongLong();
+    photosite::SiteDatabase site((mSite.dataFolder() / "photosite.db").string());
+    EXPECT_TRUE(site.photos(albumId).empty());
+
+    wizard.close();
+    EXPECT_FALSE(wizard.isVisible()) << "with nothing running, closing closes";
+}
+
+INSTANTIATE_TEST_SUITE_P(Busy, UploadWizardClosing, testing::Values("pnPreparing", "pnUpload"),
+                         [](const auto& info) { return std::string(info.param); });
 
 } // namespace
 
