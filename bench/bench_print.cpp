@@ -4,6 +4,7 @@
 // of four 24-megapixel photos. One-shot figures, so a plain program printing a table.
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
+#include "PeakMemory.h"
 #include "PhotoPlacement.h"
 #include "PrintLayout.h"
 #include "TPrintThread.h"
@@ -74,25 +75,6 @@ bool makePhotos()
     std::fprintf(stderr, "\n");
     QFile markFile(mark);
     return markFile.open(QIODevice::WriteOnly);
-}
-
-// The kernel's high-water mark of this process's resident memory, reset on request.
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double peakRssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return -1;
 }
 
 PrintSettings a4Settings()

@@ -69,7 +69,8 @@ void PreparePipeline::startWorkers()
             std::move(job));
         TResizeImageThread* started = worker.get();
         mRunning.emplace(index, std::move(worker));
-        if (!started->start()) {
+        // Every core works on photos; the idle class leaves the GUI thread its turn at once.
+        if (!started->start(QThread::IdlePriority)) {
             mRunning.erase(index);
             mReady[index] = std::nullopt;
             QMetaObject::invokeMethod(

@@ -1,6 +1,7 @@
 // Servers that misbehave must neither hang the upload nor fill the program's memory: each case
 // ends in an error within the bound and the client leaves the connection. Most run with a
 // lowered stall time-out; one proves the 35 s bound with the real one.
+#include "PeakMemory.h"
 #include "ScriptedHttpServer.h"
 #include "TestApplication.h"
 #include "UploadEvents.h"
@@ -16,25 +17,6 @@ using namespace uploadtest;
 using Kind = Reply::Kind;
 
 namespace {
-
-// The kernel's high-water mark of this process's resident memory in MB, reset on request.
-void resetPeakRss()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
-
-double peakRssMb()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024;
-    return -1;
-}
 
 constexpr qint64 kLoweredCap = 4 * 1024 * 1024;
 
