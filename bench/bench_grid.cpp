@@ -7,6 +7,7 @@
 #include "EventLoopWait.h"
 #include "ExifThumbnail.h"
 #include "FittedJpeg.h"
+#include "GuiStallMonitor.h"
 #include "ShellNamespace.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmMain.h"
@@ -218,24 +219,29 @@ enum class Until
     AllThumbnails
 };
 
-// Watches the grid from every event the GUI thread delivers, and ticks every 5 ms to find
-// the longest stretch in which the thread delivered nothing.
+// Watches the grid from every event the GUI thread delivers, and the GUI thread's longest
+// stall meanwhile.
 class VisitWatch : public QObject
 {
 public:
     VisitWatch(TVelkoImageScroller& grid, int photoCount, Until until, Visit& visit,
                QEventLoop& loop)
-        : mGrid(grid), mPhotoCount(photoCount), mUntil(until), mVisit(visit), mLoop(loop)
+        : mGrid(grid), mPhotoCount(photoCount), mUntil(until), mVisit(visit), mLoop(loop),
+          mStalls(kStallTick)
     {
-        mTicker.setTimerType(Qt::PreciseTimer);
-        mTicker.setInterval(kStallTick);
-        connect(&mTicker, &QTimer::timeout, this, &VisitWatch::tick);
+        mTimeLimit.setSingleShot(true);
+        mTimeLimit.setInterval(int(kVisitTimeLimit));
+        connect(&mTimeLimit, &QTimer::timeout, this, [this] {
+            mVisit.timedOut = true;
+            finish(1);
+        });
     }
 
     void start()
     {
         mClock.start();
-        mTicker.start();
+        mStalls.start();
+        mTimeLimit.start();
         qApp->installEventFilter(this);
     }
 
@@ -255,24 +261,14 @@ private:
 
     void finish(int result)
     {
+        if (mFinished)
+            return;
         mFinished = true;
+        mTimeLimit.stop();
+        mStalls.stop();
+        mVisit.stallMs = mStalls.longestMs();
+        mVisit.stallAtSeconds = mStalls.longestEndedSeconds();
         mLoop.exit(result);
-    }
-
-    void tick()
-    {
-        const qint64 now = mClock.nsecsElapsed();
-        const double gap = double(now - mLastTick - mOwnPaintNs) / 1e6 - kStallTick;
-        mOwnPaintNs = 0;
-        if (gap > mVisit.stallMs) {
-            mVisit.stallMs = gap;
-            mVisit.stallAtSeconds = double(now) / 1e9;
-        }
-        mLastTick = now;
-        if (now / 1000000 > kVisitTimeLimit && !mFinished) {
-            mVisit.timedOut = true;
-            finish(1);
-        }
     }
 
     bool listComplete() const { return !mGrid.loading() && mGrid.photos().count() == mPhotoCount; }
@@ -311,7 +307,7 @@ private:
             QElapsedTimer paint;
             paint.start();
             mGrid.grab();
-            mOwnPaintNs += paint.nsecsElapsed();
+            mStalls.discount(paint.nsecsElapsed());
             mVisit.firstScreenSeconds = seconds();
             if (mUntil == Until::FirstScreen) {
                 finish(0);
@@ -333,9 +329,8 @@ private:
     Visit& mVisit;
     QEventLoop& mLoop;
     QElapsedTimer mClock;
-    QTimer mTicker;
-    qint64 mLastTick = 0;
-    qint64 mOwnPaintNs = 0;
+    GuiStallMonitor mStalls;
+    QTimer mTimeLimit;
     std::vector<int> mVisible;
     int mDoneCursor = 0;
     bool mChecking = false;

@@ -3,6 +3,7 @@
 // doing the same resizing one photo after another, for scale. A plain program printing a table.
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
+#include "GuiStallMonitor.h"
 #include "PreparePipeline.h"
 
 #include <QCoreApplication>
@@ -39,26 +40,19 @@ Run prepare(const QStringList& files, int threads)
 {
     Run run;
     QElapsedTimer clock;
-    QElapsedTimer tick;
-    qint64 lastTick = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = tick.nsecsElapsed();
-        run.stallMs = std::max(run.stallMs, double(now - lastTick) / 1e6 - kStallTick);
-        lastTick = now;
-    });
+    GuiStallMonitor stalls(kStallTick);
     bool done = false;
     upload::PreparePipeline pipeline(
         files, kBoxWidth, kBoxHeight, kMaxBytes, threads,
         [&](int, const std::optional<upload::UploadImage>& image) { run.made += image ? 1 : 0; },
         [&] { done = true; });
-    tick.start();
-    ticker.start(kStallTick);
+    stalls.start();
     clock.start();
     pipeline.start();
     pumpEventsUntil([&] { return done; }, 10min);
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
+    stalls.stop();
+    run.stallMs = stalls.longestMs();
     return run;
 }
 

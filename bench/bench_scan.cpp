@@ -6,6 +6,7 @@
 // is ended with an asynchronous cancel and now and then dies holding a malloc lock, which
 // hangs scanimage and us alike. Such a round is counted and run again.
 #include "EventLoopWait.h"
+#include "GuiStallMonitor.h"
 #include "ImagingResult.h"
 #include "JpegCodec.h"
 #include "SaneSession.h"
@@ -30,7 +31,8 @@ namespace {
 
 constexpr int kRounds = 7;
 constexpr int kPages = 10;
-constexpr double kGoal = 90; // % of scanimage's speed
+constexpr int kStallTick = 1; // ms
+constexpr double kGoal = 90;  // % of scanimage's speed
 const char* const kSource = "Automatic Document Feeder";
 
 struct Setting
@@ -102,8 +104,8 @@ std::optional<double> runScanimage(const QString& folder, double& cpu)
     return seconds;
 }
 
-// Seconds from creating a session to the tenth page on disk, and the longest gap between two
-// turns of the GUI thread's event loop meanwhile, and the CPU seconds of all threads meanwhile.
+// Seconds from creating a session to the tenth page on disk, the GUI thread's longest stall
+// while scanning, and the CPU seconds of all threads meanwhile.
 std::optional<double> runSession(const QString& folder, double& longestStallMs, double& cpu)
 {
     const double cpuBefore = cpuSeconds(RUSAGE_SELF);
@@ -137,16 +139,13 @@ std::optional<double> runSession(const QString& folder, double& longestStallMs, 
     if (!pumpEventsUntil([&] { return optionsSet == wanted; }))
         return std::nullopt;
 
-    QElapsedTimer stall;
-    stall.start();
-    QTimer tick;
-    QObject::connect(&tick, &QTimer::timeout, [&] {
-        longestStallMs = std::max(longestStallMs, stall.nsecsElapsed() / 1e6);
-        stall.restart();
-    });
-    tick.start(1);
+    GuiStallMonitor stalls(kStallTick);
+    stalls.start();
     session.startScan(folder);
-    if (!pumpEventsUntil([&] { return pages.has_value(); }, 120s) || *pages != kPages)
+    const bool scanned = pumpEventsUntil([&] { return pages.has_value(); }, 120s);
+    stalls.stop();
+    longestStallMs = std::max(longestStallMs, stalls.longestMs());
+    if (!scanned || *pages != kPages)
         return std::nullopt;
     const double seconds = timer.nsecsElapsed() / 1e9;
     cpu = cpuSeconds(RUSAGE_SELF) - cpuBefore;

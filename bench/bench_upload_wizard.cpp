@@ -10,6 +10,7 @@
 #include "CameraPhoto.h"
 #include "CredentialKey.h"
 #include "EventLoopWait.h"
+#include "GuiStallMonitor.h"
 #include "MachineSettings.h"
 #include "SiteFixture.h"
 #include "TfrmUpload.h"
@@ -201,29 +202,18 @@ std::optional<WizardRun> runWizard(const QStringList& photos, const QString& alb
     formats->setCurrentIndex(format);
 
     WizardRun run;
-    QElapsedTimer tick;
-    qint64 lastTick = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = tick.nsecsElapsed();
-        const double stall = double(now - lastTick) / 1e6 - kStallTick;
-        if (stall > run.stallMs) {
-            run.stallMs = stall;
-            run.stallAt = double(now) / 1e9;
-            run.stallPanel = wizard.shownPanel();
-        }
-        lastTick = now;
-    });
-    tick.start();
-    ticker.start(kStallTick);
+    GuiStallMonitor stalls(kStallTick);
+    stalls.setOnLongest([&] { run.stallPanel = wizard.shownPanel(); });
+    stalls.start();
     QElapsedTimer clock;
     clock.start();
     child<QAbstractButton>(wizard, "btnUpload")->click();
     const bool ended = pumpEventsUntil(
         [&] { return shown(wizard, "pnCompleted") || shown(wizard, "pnUploadError"); }, 30min);
     run.seconds = double(clock.nsecsElapsed()) / 1e9;
-    ticker.stop();
+    stalls.stop();
+    run.stallMs = stalls.longestMs();
+    run.stallAt = stalls.longestEndedSeconds();
     if (!ended || !shown(wizard, "pnCompleted")) {
         std::fprintf(stderr, "wizard: the upload did not complete: %s\n",
                      qPrintable(child<QLabel>(wizard, "lblUploadError")->text()));

@@ -3,6 +3,7 @@
 // longest stall during each show. One-shot figures, so a plain program printing a table.
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
+#include "GuiStallMonitor.h"
 #include "TfrmViewer.h"
 #include "uLanguage.h"
 
@@ -114,31 +115,6 @@ double threadCpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-// Ticks every 5 ms; the longest time beyond a tick in which the GUI thread delivered none.
-class StallWatch
-{
-public:
-    StallWatch()
-    {
-        mTicker.setTimerType(Qt::PreciseTimer);
-        mTicker.setInterval(kStallTick);
-        QObject::connect(&mTicker, &QTimer::timeout, [this] {
-            const qint64 now = mClock.nsecsElapsed();
-            mLongestMs = std::max(mLongestMs, double(now - mLastTick) / 1e6 - kStallTick);
-            mLastTick = now;
-        });
-        mClock.start();
-        mTicker.start();
-    }
-    double longestMs() const { return mLongestMs; }
-
-private:
-    QTimer mTicker;
-    QElapsedTimer mClock;
-    qint64 mLastTick = 0;
-    double mLongestMs = 0;
-};
-
 struct Show
 {
     std::vector<double> stepsMs;  // from the step until the picture was painted
@@ -172,7 +148,8 @@ Show runShow(const QStringList& files, bool prepareAhead)
         return show;
     pumpFor(std::chrono::milliseconds(kDwellMs));
 
-    StallWatch stalls;
+    GuiStallMonitor stalls(kStallTick);
+    stalls.start();
     for (int step = 1; step <= kSteps; ++step) {
         shownInStep = false;
         QElapsedTimer clock;
@@ -188,6 +165,7 @@ Show runShow(const QStringList& files, bool prepareAhead)
         show.shownInStep += shownInStep ? 1 : 0;
         pumpFor(std::chrono::milliseconds(kDwellMs));
     }
+    stalls.stop();
     show.stallMs = stalls.longestMs();
     show.complete = true;
     return show;
