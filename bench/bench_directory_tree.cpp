@@ -1,4 +1,5 @@
 // Expanding a folder-tree node with many sub-folders: listing, building, sorting, inserting.
+#include "OffscreenDefault.h"
 #include "ShellNamespace.h"
 #include "TVelkoDirectoryTreeview.h"
 
@@ -120,8 +121,7 @@ BENCHMARK(BM_ExpandShownNode)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QApplication app(argc, argv);
     const BenchNamespace shell{1000, 10000};
     benchmark::Initialize(&argc, argv);

@@ -10,6 +10,7 @@
 #include "Geometry.h"
 #include "ImageFile.h"
 #include "ImagingResult.h"
+#include "OffscreenDefault.h"
 #include "TAltLeadImage.h"
 #include "TEditImage.h"
 
@@ -243,8 +244,7 @@ Timing timePreviewSlider(const Bitmap& photo)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenUnlessSet();
     QApplication application(argc, argv);
     QTemporaryDir folder; // on disk, like a user's photos
     if (!folder.isValid()) {

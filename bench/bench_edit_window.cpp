@@ -4,6 +4,7 @@
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
 #include "GuiStallMonitor.h"
+#include "OffscreenDefault.h"
 #include "TfrmEditPicture.h"
 
 #include <QAbstractButton>
@@ -153,8 +154,7 @@ void print(const std::vector<Row>& rows)
 
 int main(int argc, char** argv)
 {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    useOffscreenUnlessSet();
     QApplication application(argc, argv);
     QTemporaryDir folder; // on disk, like a user's photos
     const QString photo = folder.filePath(QStringLiteral("photo.jpg"));

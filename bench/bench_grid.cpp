@@ -8,6 +8,7 @@
 #include "ExifThumbnail.h"
 #include "FittedJpeg.h"
 #include "GuiStallMonitor.h"
+#include "OffscreenDefault.h"
 #include "ShellNamespace.h"
 #include "TVelkoImageScroller.h"
 #include "TfrmMain.h"
@@ -489,8 +490,7 @@ std::optional<ShellItemIdList> folderId(const QString& path)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     redirectEnvironment();
     QApplication app(argc, argv);
     if (!makePhotoFolders()) {

@@ -12,6 +12,7 @@
 #include "EventLoopWait.h"
 #include "GuiStallMonitor.h"
 #include "MachineSettings.h"
+#include "OffscreenDefault.h"
 #include "SiteFixture.h"
 #include "TfrmUpload.h"
 
@@ -226,8 +227,7 @@ std::optional<WizardRun> runWizard(const QStringList& photos, const QString& alb
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    useOffscreenUnlessSet();
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QApplication app(argc, argv);
