@@ -8,6 +8,7 @@
 #include "ExifThumbnail.h"
 #include "FittedJpeg.h"
 #include "GuiStallMonitor.h"
+#include "MadeOnce.h"
 #include "OffscreenDefault.h"
 #include "ShellNamespace.h"
 #include "TVelkoImageScroller.h"
@@ -147,14 +148,9 @@ bool linkFolder(const QString& folder, const std::vector<QByteArray>& pictures, 
     return true;
 }
 
-// Made once and kept between runs; the mark file says the set is complete.
-bool makePhotoFolders()
+// The pictures once each, and the three folders of hard links to them.
+bool makePhotoSources()
 {
-    const QString mark = benchRoot() + QLatin1Char('/') + QLatin1String(kCacheMark);
-    if (QFileInfo::exists(mark))
-        return true;
-    // An older or unfinished set goes as a whole.
-    QDir(benchRoot()).removeRecursively();
     const QString sources = benchRoot() + QStringLiteral("/sources");
     if (!QDir().mkpath(sources) || !QDir().mkpath(homeDir() + QStringLiteral("/Desktop")))
         return false;
@@ -169,11 +165,15 @@ bool makePhotoFolders()
     const auto small = writePictures(sources + QStringLiteral("/small"), kSmallPictures, [](int v) {
         return cameraJpeg(kSmallWidth, kSmallHeight, v);
     });
-    QFile markFile(mark);
     return linkFolder(folderPath(kExifFolder), exif, kExifFolder.photos) &&
            linkFolder(folderPath(kPlainFolder), camera, kPlainFolder.photos) &&
-           linkFolder(folderPath(kSmallFolder), small, kSmallFolder.photos) &&
-           markFile.open(QIODevice::WriteOnly);
+           linkFolder(folderPath(kSmallFolder), small, kSmallFolder.photos);
+}
+
+// Made once and kept between runs.
+bool makePhotoFolders()
+{
+    return makeOnce(benchRoot(), kCacheMark, makePhotoSources);
 }
 
 // A private home, desktop, settings and thumbnail cache: the window shows nothing of the

@@ -4,6 +4,7 @@
 // of four 24-megapixel photos. One-shot figures, so a plain program printing a table.
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
+#include "MadeOnce.h"
 #include "PeakMemory.h"
 #include "PhotoPlacement.h"
 #include "PrintLayout.h"
@@ -49,32 +50,28 @@ QString previewPhoto(int i)
     return benchRoot() + QStringLiteral("/preview/IMG_%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
 }
 
-// Made once and kept between runs; the mark file says the set is complete.
 bool makePhotos()
 {
-    const QString mark = benchRoot() + QLatin1Char('/') + QLatin1String(kCacheMark);
-    if (QFileInfo::exists(mark))
-        return true;
-    QDir(benchRoot()).removeRecursively();
-    if (!QDir().mkpath(benchRoot() + QStringLiteral("/print")) ||
-        !QDir().mkpath(benchRoot() + QStringLiteral("/preview")))
-        return false;
-    for (int i = 0; i < kPrintPhotos; ++i) {
-        std::fprintf(stderr, "\rmaking photo %d of %d", i + 1, kPrintPhotos);
-        if (i < kDistinctPhotos) {
-            if (!writeCameraJpeg(printPhoto(i), 4000, 3000, i))
+    return makeOnce(benchRoot(), kCacheMark, [] {
+        if (!QDir().mkpath(benchRoot() + QStringLiteral("/print")) ||
+            !QDir().mkpath(benchRoot() + QStringLiteral("/preview")))
+            return false;
+        for (int i = 0; i < kPrintPhotos; ++i) {
+            std::fprintf(stderr, "\rmaking photo %d of %d", i + 1, kPrintPhotos);
+            if (i < kDistinctPhotos) {
+                if (!writeCameraJpeg(printPhoto(i), 4000, 3000, i))
+                    return false;
+            } else if (::link(QFile::encodeName(printPhoto(i % kDistinctPhotos)).constData(),
+                              QFile::encodeName(printPhoto(i)).constData()) != 0) {
                 return false;
-        } else if (::link(QFile::encodeName(printPhoto(i % kDistinctPhotos)).constData(),
-                          QFile::encodeName(printPhoto(i)).constData()) != 0) {
-            return false;
+            }
         }
-    }
-    for (int i = 0; i < kPreviewPhotos; ++i)
-        if (!writeCameraJpeg(previewPhoto(i), 6000, 4000, 50 + i))
-            return false;
-    std::fprintf(stderr, "\n");
-    QFile markFile(mark);
-    return markFile.open(QIODevice::WriteOnly);
+        for (int i = 0; i < kPreviewPhotos; ++i)
+            if (!writeCameraJpeg(previewPhoto(i), 6000, 4000, 50 + i))
+                return false;
+        std::fprintf(stderr, "\n");
+        return true;
+    });
 }
 
 PrintSettings a4Settings()

@@ -4,6 +4,7 @@
 #include "CameraPhoto.h"
 #include "EventLoopWait.h"
 #include "GuiStallMonitor.h"
+#include "MadeOnce.h"
 #include "TfrmViewer.h"
 #include "uLanguage.h"
 
@@ -53,23 +54,19 @@ QString photoPath(int i)
     return benchRoot() + QStringLiteral("/photos/IMG_%1.jpg").arg(i + 1, 4, 10, QLatin1Char('0'));
 }
 
-// Made once and kept between runs; the mark file says the set is complete.
 bool makePhotos()
 {
-    const QString mark = benchRoot() + QLatin1Char('/') + QLatin1String(kCacheMark);
-    if (QFileInfo::exists(mark))
-        return true;
-    QDir(benchRoot()).removeRecursively();
-    if (!QDir().mkpath(benchRoot() + QStringLiteral("/photos")))
-        return false;
-    for (int i = 0; i < kPhotos; ++i) {
-        std::fprintf(stderr, "\rmaking photo %d of %d", i + 1, kPhotos);
-        if (!writeCameraJpeg(photoPath(i), kPhotoWidth, kPhotoHeight, i))
+    return makeOnce(benchRoot(), kCacheMark, [] {
+        if (!QDir().mkpath(benchRoot() + QStringLiteral("/photos")))
             return false;
-    }
-    std::fprintf(stderr, "\n");
-    QFile markFile(mark);
-    return markFile.open(QIODevice::WriteOnly);
+        for (int i = 0; i < kPhotos; ++i) {
+            std::fprintf(stderr, "\rmaking photo %d of %d", i + 1, kPhotos);
+            if (!writeCameraJpeg(photoPath(i), kPhotoWidth, kPhotoHeight, i))
+                return false;
+        }
+        std::fprintf(stderr, "\n");
+        return true;
+    });
 }
 
 // The offscreen platform's screen is 800 x 600 unless a configuration file says otherwise.
