@@ -35,17 +35,19 @@ QByteArray languageNumber()
 }
 
 // The encoded e-mail address and password, the first two lines of every request.
-bool appendCredentials(QList<QByteArray>& lines, const QString& email, const QString& password,
-                       QString& error)
+// Every request opens with the scrambled e-mail address and password; fields follow them.
+RequestBody credentialBody(const QString& email, const QString& password,
+                           const QList<QByteArray>& fields, const QByteArray& images = {})
 {
-    const std::optional<QByteArray> encodedEmail = EncodeCredential(email, &error);
+    RequestBody result;
+    const std::optional<QByteArray> encodedEmail = EncodeCredential(email, &result.error);
     if (!encodedEmail)
-        return false;
-    const std::optional<QByteArray> encodedPassword = EncodeCredential(password, &error);
+        return result;
+    const std::optional<QByteArray> encodedPassword = EncodeCredential(password, &result.error);
     if (!encodedPassword)
-        return false;
-    lines << *encodedEmail << *encodedPassword;
-    return true;
+        return result;
+    result.body = frameBody(QList<QByteArray>{*encodedEmail, *encodedPassword} + fields, images);
+    return result;
 }
 
 // Walks the lines of an answer after its "OK". A line past the end reads as empty, so a
@@ -174,55 +176,37 @@ std::optional<qint32> parseAnswerNumber(const QString& line)
 RequestBody buildLoginRequest(const TLoginObject& account, const QString& email,
                               const QString& password, bool throughProxy)
 {
-    RequestBody result;
-    QList<QByteArray> lines;
-    if (!appendCredentials(lines, email, password, result.error))
-        return result;
     const bool session = account.hasSession();
-    lines << languageNumber() << QByteArray(account.firstLogin ? "2" : "0")
-          << QByteArray(session ? "0" : "2") << ProgramFileVersion().toUtf8()
-          << (session ? QByteArray() : QByteArray(throughProxy ? "1" : "0"));
-    result.body = frameBody(lines);
-    return result;
+    return credentialBody(email, password,
+                          {languageNumber(), QByteArray(account.firstLogin ? "2" : "0"),
+                           QByteArray(session ? "0" : "2"), ProgramFileVersion().toUtf8(),
+                           session ? QByteArray() : QByteArray(throughProxy ? "1" : "0")});
 }
 
 RequestBody buildCreateAlbumRequest(const TLoginObject& account, const QString& albumName)
 {
-    RequestBody result;
-    QList<QByteArray> lines;
-    if (!appendCredentials(lines, account.userName, account.password, result.error))
-        return result;
-    lines << albumName.toUtf8() << languageNumber();
-    result.body = frameBody(lines);
-    return result;
+    return credentialBody(account.userName, account.password,
+                          {albumName.toUtf8(), languageNumber()});
 }
 
 RequestBody buildFreeSpaceRequest(const TLoginObject& account)
 {
-    RequestBody result;
-    QList<QByteArray> lines;
-    if (!appendCredentials(lines, account.userName, account.password, result.error))
-        return result;
-    lines << languageNumber() << number(account.limits.maxImageBytes) << QByteArray("2");
-    result.body = frameBody(lines);
-    return result;
+    return credentialBody(account.userName, account.password,
+                          {languageNumber(), number(account.limits.maxImageBytes), "2"});
 }
 
 RequestBody buildUploadRequest(const TLoginObject& account, const UploadPhoto& photo)
 {
-    RequestBody result;
-    QList<QByteArray> lines;
-    if (!appendCredentials(lines, account.userName, account.password, result.error))
-        return result;
     const TPhotoAlbum* album = account.chosenAlbum();
-    lines << number(account.albumId) << (album ? album->key.toUtf8() : QByteArray())
-          << QFileInfo(photo.filePath).fileName().toUtf8() << languageNumber()
-          << account.session.toUtf8() << number(photo.mainImage.size())
-          << number(account.limits.maxImageBytes) << number(photo.width) << number(photo.height)
-          << QByteArray(photo.displayCopy.isEmpty() ? "0" : "1") << number(photo.mainImage.size())
-          << number(photo.displayCopy.size()) << number(photo.thumbnail.size());
-    result.body = frameBody(lines, photo.mainImage + photo.displayCopy + photo.thumbnail);
-    return result;
+    return credentialBody(
+        account.userName, account.password,
+        {number(account.albumId), album ? album->key.toUtf8() : QByteArray(),
+         QFileInfo(photo.filePath).fileName().toUtf8(), languageNumber(), account.session.toUtf8(),
+         number(photo.mainImage.size()), number(account.limits.maxImageBytes), number(photo.width),
+         number(photo.height), QByteArray(photo.displayCopy.isEmpty() ? "0" : "1"),
+         number(photo.mainImage.size()), number(photo.displayCopy.size()),
+         number(photo.thumbnail.size())},
+        photo.mainImage + photo.displayCopy + photo.thumbnail);
 }
 
 LoginAnswer readLoginAnswer(const QByteArray& answer, TLoginObject& account,
