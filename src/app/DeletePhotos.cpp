@@ -4,6 +4,7 @@
 #include "ShellChangeNotifier.h"
 #include "TVelkoImageScroller.h"
 #include "WaitCursor.h"
+#include "WizardPageWidgets.h"
 #include "uLanguage.h"
 
 #include <QFile>
@@ -23,22 +24,12 @@ enum : unsigned
 {
     TextYes = 5,
     TextNo = 6,
-    TextOk = 7,
     TextNoPhotosSelected = 114,
     TextConfirmDelete = 115,
     TextNotDeleted = 116,
 };
 
 constexpr int kPasses = 2;
-
-void inform(QWidget* window, const char* name, const QString& text)
-{
-    QMessageBox box(QMessageBox::Information, QLatin1String(kApplicationTitle), text,
-                    QMessageBox::NoButton, window);
-    box.setObjectName(QLatin1String(name));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
-}
 
 bool confirmDelete(QWidget* window)
 {
@@ -116,7 +107,8 @@ void DeletePhotos::run(QWidget* window, const TVelkoImageScroller& grid)
     for (const auto& photo : grid.GetSelectedPhotos())
         paths << photo->path();
     if (paths.isEmpty()) {
-        inform(window, "NoPhotosSelected", GetText(TextNoPhotosSelected));
+        wizardpage::showMessage(window, QMessageBox::Information, GetText(TextNoPhotosSelected),
+                                "NoPhotosSelected");
         return;
     }
     if (!confirmDelete(window))
@@ -129,7 +121,7 @@ void DeletePhotos::run(QWidget* window, const TVelkoImageScroller& grid)
         QString text = GetText(TextNotDeleted) + QStringLiteral("\n\n");
         for (const QString& name : failedNames)
             text += name + QLatin1Char('\n');
-        inform(window, "PhotosNotDeleted", text);
+        wizardpage::showMessage(window, QMessageBox::Information, text, "PhotosNotDeleted");
     });
     run->start();
 }

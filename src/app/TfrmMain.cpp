@@ -577,10 +577,9 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
     cptScreenSaver = makeLink(pnButtons, "cptScreenSaver");
     btnDelete = makeButton(pnButtons, "btnDelete", QStringLiteral("edit-delete"));
     cptDelete = makeLink(pnButtons, "cptDelete");
+    // layoutCommandColumn places them, below the Upload command when it shows.
     bvSeparator = makeLine(pnButtons, "bvSeparator");
-    bvSeparator->setGeometry(0, kSeparatorTop, kCommandColumnWidth, 1);
     bvSeparator2 = makeLine(pnButtons, "bvSeparator2");
-    bvSeparator2->setGeometry(0, kSeparatorTop, kCommandColumnWidth, 1);
     btnEdit = makeButton(pnButtons, "btnEdit", QStringLiteral("document-edit"));
     lblEdit = makeLink(pnButtons, "lblEdit");
     lblEdit->setPalette(palette());

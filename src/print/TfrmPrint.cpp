@@ -49,7 +49,6 @@ enum TextId : unsigned
     TextNext = 1,
     TextCancel = 3,
     TextClose = 4,
-    TextOk = 7,
     TextPrint = 105,
     TextSelectPrinter = 301,
     TextSettings = 302,
@@ -77,21 +76,6 @@ constexpr QSize kPageArea(620, 480);
 constexpr int kPaperDisplaySide = 397;
 constexpr int kCropBarBreadth = 12;
 const QColor kPaperDisplayColor(128, 128, 128);
-
-QWidget* namedPanel(QWidget* parent, const char* name)
-{
-    auto* panel = new QWidget(parent);
-    panel->setObjectName(QLatin1String(name));
-    return panel;
-}
-
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)
-{
-    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::NoButton, parent);
-    box.setObjectName(QLatin1String(name));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
-}
 
 int toPixels(double micrometres, double ppi)
 {

@@ -190,12 +190,6 @@ void THTTPThread::deactivate()
     gActiveFreed.notify_all();
 }
 
-bool THTTPThread::isActive()
-{
-    const std::lock_guard lock(gActiveMutex);
-    return gActive;
-}
-
 bool THTTPThread::waitUntilInactive(std::chrono::milliseconds limit)
 {
     std::unique_lock lock(gActiveMutex);
@@ -257,7 +251,6 @@ void THTTPThread::run()
 
     mStage = stProxy;
     mProxy = proxyFor(mRequest.baseUrl);
-    mUsedProxy = !mProxy.isEmpty();
 
     // The probe: a GET of the same page, which for a GET is the request itself.
     mStage = stProbe;

@@ -50,7 +50,6 @@ public:
     // starts a worker; the worker gives it back just before its final message.
     static bool tryActivate();
     static void deactivate();
-    static bool isActive();
     // Waits up to limit for the flag to be given back; true when it has been.
     static bool waitUntilInactive(std::chrono::milliseconds limit);
     // True from the start until this worker gives the flag back.
@@ -67,8 +66,6 @@ public:
     void setCredentials(const QString& user, const QString& password);
     // For WM_HTTP_COMPLETED with a chained request to follow.
     CurlHandle takeConnection() { return std::move(mCurl); }
-    // Whether the request went through a proxy.
-    bool usedProxy() const { return mUsedProxy; }
 
 protected:
     void execute() override;
@@ -100,7 +97,6 @@ private:
 
     QByteArray mAnswer;
     QString mContentType;
-    bool mUsedProxy = false;
     QString mProxy;
     QByteArray mUser;
     QByteArray mPassword;

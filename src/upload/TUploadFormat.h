@@ -30,9 +30,7 @@ class TUploadFormatList
 public:
     int count() const { return static_cast<int>(mFormats.size()); }
     const TUploadFormat& at(int index) const { return mFormats.at(index); }
-    void add(TUploadFormat format) { mFormats.append(format); }
     void replace(int index, TUploadFormat format) { mFormats[index] = format; }
-    void clear() { mFormats.clear(); }
 
     // The index of the entry (width, height), -1 when absent.
     int indexOf(qint32 width, qint32 height) const;
@@ -41,9 +39,6 @@ public:
     // The wizard's list: original size, the recommended size (-1, -1) until the first login
     // names it, then 800 x 600, 1024 x 768 and 1600 x 1200.
     void fillStandard();
-
-    auto begin() const { return mFormats.cbegin(); }
-    auto end() const { return mFormats.cend(); }
 
 private:
     QList<TUploadFormat> mFormats;

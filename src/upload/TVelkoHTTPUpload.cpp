@@ -72,7 +72,6 @@ struct TVelkoHTTPUpload::Private
     std::vector<std::unique_ptr<THTTPThread>> ending;
     // Between a completed request and the next one of its chain.
     upload::CurlHandle kept;
-    bool usedProxy = false;
     // Window procedure frames on the stack.
     int depth = 0;
 };
@@ -97,13 +96,7 @@ bool TVelkoHTTPUpload::SendRequest(const QString& Server, const QString& Page,
     if (PostData && PostData->isOpen()) {
         if (!PostData->isSequential())
             PostData->seek(0);
-        char buffer[8192];
-        for (;;) {
-            const qint64 count = PostData->read(buffer, sizeof buffer);
-            if (count <= 0)
-                break;
-            body.append(buffer, qsizetype(count));
-        }
+        body = PostData->readAll();
     }
     return SendRequest(Server, Page, PostType, body);
 }
@@ -166,11 +159,6 @@ bool TVelkoHTTPUpload::isBusy() const
     return d->current && d->current->holdsActive();
 }
 
-bool TVelkoHTTPUpload::usedProxy() const
-{
-    return d->usedProxy;
-}
-
 qintptr TVelkoHTTPUpload::windowProc(THTTPThread* sender, const WindowMessage& message)
 {
     const std::shared_ptr<Private> keep = d;
@@ -193,7 +181,6 @@ qintptr TVelkoHTTPUpload::dispatch(THTTPThread* sender, const WindowMessage& mes
             OnBytesSent(this, quint32(message.wParam), quint32(message.lParam));
         return 0;
     case WM_HTTP_COMPLETED: {
-        d->usedProxy = sender->usedProxy();
         bool next = false;
         if (OnCompleted)
             OnCompleted(this, sender->answer(), sender->contentType(), next);
@@ -215,7 +202,6 @@ qintptr TVelkoHTTPUpload::dispatch(THTTPThread* sender, const WindowMessage& mes
         return 0;
     }
     case WM_HTTP_ERROR: {
-        d->usedProxy = sender->usedProxy();
         const quint16 type = quint16(quint64(message.lParam) >> 16);
         const quint16 stage = quint16(message.lParam & 0xFFFF);
         const quint32 code = quint32(message.wParam);
@@ -225,7 +211,6 @@ qintptr TVelkoHTTPUpload::dispatch(THTTPThread* sender, const WindowMessage& mes
         return 0;
     }
     case WM_HTTP_CANCELED:
-        d->usedProxy = sender->usedProxy();
         if (OnCanceled)
             OnCanceled(this);
         return 0;

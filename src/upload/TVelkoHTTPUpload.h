@@ -140,9 +140,6 @@ public:
     static QString errorText(quint16 type, quint32 code, const QString& systemText,
                              const QString& detail);
 
-    // Whether the last request went through a proxy.
-    bool usedProxy() const;
-
 private:
     struct Private;
 

@@ -1,12 +1,11 @@
 #include "TfrmAddPhotobook.h"
 
 #include "DialogButtons.h"
-#include "ProgramVersion.h"
+#include "WizardPageWidgets.h"
 #include "uLanguage.h"
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 
 namespace {
@@ -96,11 +95,8 @@ void TfrmAddPhotobook::accept()
         QDialog::accept();
         return;
     }
-    QMessageBox box(QMessageBox::Information, QLatin1String(kApplicationTitle),
-                    GetText(TextBadAlbumName), QMessageBox::NoButton, this);
-    box.setObjectName(QStringLiteral("BadAlbumName"));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
+    wizardpage::showMessage(this, QMessageBox::Information, GetText(TextBadAlbumName),
+                            "BadAlbumName");
     // Back to the name, with the offending character selected (leaving the edit deselects).
     edName->setFocus();
     edName->setSelection(int(text.indexOf(trimmed)) + bad, 1);

@@ -49,7 +49,6 @@ enum TextId : unsigned
     TextPrevious = 2,
     TextCancel = 3,
     TextClose = 4,
-    TextOk = 7,
     TextUpload = 106,
     TextRetry = 220,
     TextLogin = 501,
@@ -97,13 +96,6 @@ enum Page
     tbUpload = 3,
 };
 
-QWidget* namedPanel(QWidget* parent, const char* name)
-{
-    auto* panel = new QWidget(parent);
-    panel->setObjectName(QLatin1String(name));
-    return panel;
-}
-
 // A panel of a page, laid out like a page of its own; the page shows one at a time.
 QWidget* addPanel(QWidget* page, const char* name, QVBoxLayout*& layout)
 {
@@ -135,15 +127,6 @@ QLabel* makeLink(QWidget* parent, const char* name)
 void setLinkText(QLabel* label, const QString& text)
 {
     label->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
-}
-
-void informUser(QWidget* parent, const QString& text, const char* name)
-{
-    QMessageBox box(QMessageBox::Information, QLatin1String(kApplicationTitle), text,
-                    QMessageBox::NoButton, parent);
-    box.setObjectName(QLatin1String(name));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
 }
 
 // Whether the site is reached through a proxy; libproxy may fetch a PAC file for that.
@@ -792,12 +775,12 @@ void TfrmUpload::btnLoginClick()
     if (!panelShownOn(tbLogin, d->pnLogin))
         return;
     if (d->edEmail->text().trimmed().isEmpty()) {
-        informUser(this, GetText(TextEmailEmpty), "msgEmailEmpty");
+        showMessage(this, QMessageBox::Information, GetText(TextEmailEmpty), "msgEmailEmpty");
         d->edEmail->setFocus();
         return;
     }
     if (d->edPassword->text().trimmed().isEmpty()) {
-        informUser(this, GetText(TextPasswordEmpty), "msgPasswordEmpty");
+        showMessage(this, QMessageBox::Information, GetText(TextPasswordEmpty), "msgPasswordEmpty");
         d->edPassword->setFocus();
         return;
     }
@@ -960,12 +943,9 @@ void TfrmUpload::btnPrev1Click()
 void TfrmUpload::btnCreateAlbumClick()
 {
     TfrmAddPhotobook dialog(this);
-    dialog.setObjectName(QStringLiteral("frmAddPhotobook"));
-    dialog.ApplyTexts();
-    dialog.setName(QString());
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const QString name = dialog.name().trimmed().left(kAlbumNameMaxLength);
+    const QString name = dialog.name().trimmed(); // the edit holds at most 100 characters
     if (name.isEmpty())
         return;
     d->newAlbumName = name;
@@ -1041,6 +1021,8 @@ void TfrmUpload::startPreparing()
     d->pipeline = new upload::PreparePipeline(
         d->files, format.width, format.height, d->account.limits.maxImageBytes,
         QThread::idealThreadCount(),
+        // The pipeline counts in the list it was given; photos dropped since shift the
+        // wizard's list, whose next photo is always d->index.
         [this](int, const std::optional<UploadImage>& image) {
             photoPrepared(d->index, image.has_value(), image ? image->bytes.size() : 0);
         },
@@ -1362,20 +1344,16 @@ void TfrmUpload::VelkoHTTPUpload1Error(quint32 errCode, quint16 errType, quint16
         return;
     }
     const QString code = errorCodeText(errType, int(errCode), debugVal);
-    d->errorInfoAddress = errorInfoAddress(d->siteHost, code, debugVal, ProgramFileVersion(),
-                                           QLatin1String(kApplicationTitle));
-    d->lblUploadError->setText(code + QStringLiteral(": ") + errText);
-    d->cptErrorInfo->show();
-    stopPreparing();
-    stopResizeWorker();
-    ShowPanel(tbUpload, d->pnUploadError);
+    showError(code + QStringLiteral(": ") + errText,
+              errorInfoAddress(d->siteHost, code, debugVal, ProgramFileVersion(),
+                               QLatin1String(kApplicationTitle)));
 }
 
-void TfrmUpload::showError(const QString& text)
+void TfrmUpload::showError(const QString& text, const QString& infoAddress)
 {
     d->lblUploadError->setText(text);
-    d->cptErrorInfo->hide();
-    d->errorInfoAddress.clear();
+    d->errorInfoAddress = infoAddress;
+    d->cptErrorInfo->setVisible(!infoAddress.isEmpty());
     stopPreparing();
     stopResizeWorker();
     ShowPanel(tbUpload, d->pnUploadError);

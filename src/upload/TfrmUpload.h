@@ -113,7 +113,8 @@ private:
     void VelkoHTTPUpload1BytesSent(quint32 bytesSent, quint32 totalBytes);
 
     void cancelRequest();
-    void showError(const QString& text);
+    // With an information address the error-information link shows and opens it.
+    void showError(const QString& text, const QString& infoAddress = {});
     bool sendToSite(const QString& server, const char* page, const QByteArray& body);
     void stopPreparing();
     void stopResizeWorker();

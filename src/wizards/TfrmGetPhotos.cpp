@@ -143,14 +143,6 @@ TVelkoDirectoryTreeview* makeTree(QWidget* parent, const char* name)
     return tree;
 }
 
-void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)
-{
-    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::NoButton, parent);
-    box.setObjectName(QLatin1String(name));
-    box.addButton(GetText(TextOk), QMessageBox::AcceptRole);
-    box.exec();
-}
-
 } // namespace
 
 struct TfrmGetPhotos::Private

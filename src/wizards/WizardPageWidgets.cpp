@@ -1,11 +1,25 @@
 #include "WizardPageWidgets.h"
 
+#include "ProgramVersion.h"
+#include "uLanguage.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace wizardpage {
+
+namespace {
+constexpr unsigned kTextOk = 7;
+}
+
+QWidget* namedPanel(QWidget* parent, const char* name)
+{
+    auto* panel = new QWidget(parent);
+    panel->setObjectName(QLatin1String(name));
+    return panel;
+}
 
 QLabel* makeLabel(QWidget* parent, const char* name, bool bold, bool wrap)
 {
@@ -44,6 +58,14 @@ QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons)
     for (QWidget* button : buttons)
         row->addWidget(button);
     return row;
+}
+
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name)
+{
+    QMessageBox box(icon, QLatin1String(kApplicationTitle), text, QMessageBox::NoButton, parent);
+    box.setObjectName(QLatin1String(name));
+    box.addButton(GetText(kTextOk), QMessageBox::AcceptRole);
+    box.exec();
 }
 
 } // namespace wizardpage

@@ -1,6 +1,7 @@
 // The widgets every wizard page is made of, made one way so that the wizards look alike.
 #pragma once
 
+#include <QMessageBox>
 #include <QSize>
 
 #include <initializer_list>
@@ -13,11 +14,16 @@ class QWidget;
 
 namespace wizardpage {
 
+// A bare widget under its control name, for a page or a panel.
+QWidget* namedPanel(QWidget* parent, const char* name);
 QLabel* makeLabel(QWidget* parent, const char* name, bool bold = false, bool wrap = false);
 QPushButton* makeButton(QWidget* parent, const char* name, QSize minimumSize = QSize(75, 25));
 // The page's own margins and spacing.
 QVBoxLayout* pageLayout(QWidget* page);
 // The row of navigation buttons at the bottom right of a page.
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons);
+
+// A modal message box with the program's title and the table's OK; name lets tests find it.
+void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name);
 
 } // namespace wizardpage
