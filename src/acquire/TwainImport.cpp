@@ -50,7 +50,8 @@ std::optional<QList<SaneDeviceInfo>> TwainImport::listDevices()
 {
     if (!SaneSession::libraryAvailable())
         return QList<SaneDeviceInfo>();
-    return waitForListing(true);
+    // A listing already under way (the background one) answers; a second would only queue.
+    return waitForListing(!mListing);
 }
 
 bool TwainImport::scannerAvailable()
@@ -88,11 +89,9 @@ void TwainImport::devicesListed(const QList<SaneDeviceInfo>& devices)
     emit availabilityChanged(available);
 }
 
-void TwainImport::run(const QString& destinationFolder, const TfrmPics* pics,
-                      std::optional<QList<SaneDeviceInfo>> devices)
+void TwainImport::run(const QString& destinationFolder, const TfrmPics* pics)
 {
-    if (!devices)
-        devices = listDevices();
+    const std::optional<QList<SaneDeviceInfo>> devices = listDevices();
     if (!devices)
         return;
     if (devices->isEmpty()) {

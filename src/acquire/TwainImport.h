@@ -42,10 +42,9 @@ public:
     bool scannerAvailable();
 
     // The command: refuses a folder without a disk path (empty) and a computer without
-    // scanners, else the source choice, the device's settings and the scan. devices, when
-    // given, is a listing just made. The side picture comes from pics (may be null).
-    void run(const QString& destinationFolder, const TfrmPics* pics,
-             std::optional<QList<SaneDeviceInfo>> devices = std::nullopt);
+    // scanners, else the source choice, the device's settings and the scan. The side picture
+    // comes from pics (may be null).
+    void run(const QString& destinationFolder, const TfrmPics* pics);
 
 signals:
     void availabilityChanged(bool available);
