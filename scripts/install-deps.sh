@@ -32,6 +32,9 @@ packages=(
     libmicrohttpd-dev libsqlite3-dev libsodium-dev libcurl4-openssl-dev chromium openssl
     # the proxy the desktop names for an address: environment, desktop settings, PAC files
     libproxy-dev libproxy1-plugin-gsettings libproxy1-plugin-kconfig libproxy1-plugin-webkit
+    # the exported viewer and screensaver programs: Xlib, libjpeg linked statically; their tests
+    # drive them under Xvfb with xdotool
+    libx11-dev xdotool
 )
 
 missing=()
