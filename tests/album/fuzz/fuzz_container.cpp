@@ -1,4 +1,6 @@
-// libFuzzer entry for the album container reader: arbitrary bytes as an exported program's tail.
+// libFuzzer entry for the album container reader: arbitrary bytes as an exported program's tail,
+// and as the version area a program reads from itself.
+#include "VersionInfo.h"
 #include "ViewerFileReader.h"
 
 #include <cstddef>
@@ -6,6 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
+    album::decodeVersionArea({data, size});
     try {
         const auto reader = album::ViewerFileReader::fromBytes({data, size});
         std::size_t total = 0;
