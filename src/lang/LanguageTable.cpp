@@ -494,6 +494,10 @@ constexpr LanguageRow kRows[] = {
       "Möchten Sie diesen Bildschirmschoner wirklich aktivieren?",
       "¿Está seguro de que desea establecerlo como protector de pantalla activo?",
       "Weet u zeker dat u dit de actieve schermbeveiliging wilt maken?"}},
+    {427,
+     {"Screen Saver Installer", "Programma di installazione salvaschermo",
+      "Programme d'installation d'écran de veille", "Bildschirmschoner-Installationsprogramm",
+      "Instalador de protector de pantalla", "Installatieprogramma voor schermbeveiliging"}},
     // Web album upload
     {501, {"Login", "Accesso", "Connexion", "Anmeldung", "Inicio de sesión", "Aanmelden"}},
     {502,
