@@ -621,6 +621,8 @@ QWidget* TfrmMain::buildCommandColumn(QWidget* parent)
             handler = &TfrmMain::btnPrintClick;
         else if (command.button == btnUpload)
             handler = &TfrmMain::btnUploadClick;
+        else if (command.button == btnCreateViewFile || command.button == btnScreenSaver)
+            handler = &TfrmMain::btnCreateViewFileClick;
         // Edit has two labels; its button must still run the command once a click.
         if (connected.insert(command.button).second)
             connect(command.button, &QToolButton::clicked, this, handler);
@@ -788,6 +790,20 @@ void TfrmMain::btnUploadClick()
     mWindows.frmUpload->exec();
 }
 
+void TfrmMain::btnCreateViewFileClick()
+{
+    const QStringList paths = selectedPhotoPaths();
+    if (paths.isEmpty()) {
+        showNoPhotosSelected();
+        return;
+    }
+    if (mWindows.frmCreateAlbumEXE == nullptr)
+        return;
+    mWindows.frmCreateAlbumEXE->SetPhotoFiles(paths);
+    mWindows.frmCreateAlbumEXE->setActivePageIndex(0);
+    mWindows.frmCreateAlbumEXE->exec();
+}
+
 void TfrmMain::btnHelpClick()
 {
     openManual(this);
@@ -809,7 +825,7 @@ const LongLivedWindows& TfrmMain::createLongLivedWindows()
     mWindows.frmPics->hide();
     mWindows.frmGetPhotos = new TfrmGetPhotos(this, mWindows.frmPics);
     mWindows.frmPrint = new TfrmPrint(this, mWindows.frmPics);
-    mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this);
+    mWindows.frmCreateAlbumEXE = new TfrmCreateAlbumEXE(this, mWindows.frmPics);
     mWindows.frmUpload = new TfrmUpload(this, mWindows.frmPics);
     mWindows.frmWIA = new TfrmWIA(this, mWebcamList);
     return mWindows;

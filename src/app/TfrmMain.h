@@ -120,6 +120,7 @@ private:
     void btnDeleteClick();
     void btnPrintClick();
     void btnUploadClick();
+    void btnCreateViewFileClick();
     // Help and F1: the manual.
     void btnHelpClick();
     // The commands that work on the selected photos; text 114 when there are none.
