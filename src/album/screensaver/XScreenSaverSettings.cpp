@@ -57,7 +57,8 @@ struct LogicalLine
     std::size_t contentEnd = 0;    // end of the last physical line, before its newline
     bool continuesIntoEnd = false; // the last line ends in a backslash and the file ends
     std::string key;
-    std::string value; // decoded, stripped
+    std::string value;                 // decoded, stripped
+    bool valueEndsWithNewline = false; // before any trailing spaces and tabs
 };
 
 std::string decoded(std::string_view raw)
@@ -113,6 +114,8 @@ std::vector<LogicalLine> logicalLines(std::string_view text)
             if (const std::size_t colon = body.find(':'); colon != std::string_view::npos) {
                 line.key = std::string(stripped(body.substr(0, colon)));
                 line.value = std::string(stripped(body.substr(colon + 1)));
+                const std::size_t last = full.find_last_not_of(" \t\r");
+                line.valueEndsWithNewline = last != std::string::npos && full[last] == '\n';
             }
         }
         lines.push_back(std::move(line));
@@ -427,7 +430,7 @@ std::string withScreensaverProgram(std::string_view settings, std::string_view t
         return text + "programs:\t\\\n" + entry + " \\n\\\n\n";
     }
     // A value that does not end with an entry separator needs one before the new entry.
-    const bool needsSeparator = !programs->value.empty() && programs->value.back() != '\n';
+    const bool needsSeparator = !programs->value.empty() && !programs->valueEndsWithNewline;
     if (endsInBlankLine(settings, *programs) || programs->continuesIntoEnd) {
         const std::string insert = (needsSeparator ? "\\n\\\n" : "") + entry + " \\n\\\n";
         return text.insert(programs->lastStart, insert);
