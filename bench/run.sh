@@ -2,8 +2,8 @@
 # Builds and runs every benchmark; extra arguments go to each benchmark program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-# bench_imaging and bench_edit compare against libvips' command-line tools; they are no build
-# dependency.
+# bench_imaging, bench_edit and bench_export compare against libvips' command-line tools; they
+# are no build dependency.
 if ! command -v vipsthumbnail >/dev/null; then
     if [[ $(id -u) == 0 ]]; then
         apt-get install -y --no-install-recommends libvips-tools
