@@ -22,5 +22,7 @@ int TScreenResolutionList::addScreen(int width, int height)
     const auto before =
         std::find_if(mItems.begin(), mItems.end(),
                      [width](const TScreenResolution& r) { return r.width >= width; });
-    return int(mItems.insert(before, {width, height}) - mItems.begin());
+    const auto index = before - mItems.begin();
+    mItems.insert(before, {width, height});
+    return int(index);
 }

@@ -815,8 +815,12 @@ qintptr TfrmCreateAlbumEXE::exportWindowProc(const WindowMessage& message)
     // The worker ends once this returns; the window takes over outside its message.
     const int serial = d->exportSerial;
     if (index == -1) {
-        const QString reason = d->worker->failure();
-        QTimer::singleShot(0, this, [this, serial, reason] { exportFailed(serial, reason); });
+        // The user knows the file by the name given, not by its temporary one.
+        QString reason = d->worker->failure();
+        if (d->output != d->targetFileName)
+            reason.replace(d->output, d->targetFileName);
+        QTimer::singleShot(
+            0, this, [this, serial, reason = std::move(reason)] { exportFailed(serial, reason); });
     } else {
         const int pictures = d->worker->picturesWritten();
         QTimer::singleShot(0, this, [this, serial, pictures] { exportDone(serial, pictures); });
