@@ -31,9 +31,10 @@ public:
     ~TResizeImageThread() override;
 
     // Inside the handler of WM_EXPORT_PROGRESS only, while the worker waits: the photo the
-    // window hands over for index i (the worker checks it against its list).
+    // window hands over for index i (the worker checks it against its list; another file, or
+    // none, ends the export with -1).
     void setCurrentFile(const QString& fileName);
-    // Inside the handler of the final WM_EXPORT_PROGRESS (i == N) or after the worker ended.
+    // Inside the handler of the last WM_EXPORT_PROGRESS (N or -1) or after the worker ended.
     int picturesWritten() const;
     // Inside the handler of WM_EXPORT_PROGRESS with -1: the system's reason.
     QString failure() const;
