@@ -86,6 +86,23 @@ struct TResizeImageThread::Private
     int ahead = 1; // photos made or waiting at most, beyond those written
     std::map<int, MadePhoto> made;
     std::vector<std::thread> helpers;
+
+    // After the last photo the helpers have left by themselves; before it they are cancelled.
+    void endHelpers()
+    {
+        helperCancel.store(1);
+        {
+            const std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        work.notify_all();
+        for (std::thread& helper : helpers) {
+            // An idle helper could starve on a busy machine while we wait for it.
+            setNativeThreadPriority(helper.native_handle(), QThread::HighPriority);
+            helper.join();
+        }
+        helpers.clear();
+    }
 };
 
 TResizeImageThread::TResizeImageThread(WindowMessenger::Handler handler, ExportJob job)
@@ -123,47 +140,6 @@ void TResizeImageThread::wakeUp()
     d->ready.notify_all();
 }
 
-namespace {
-
-// Ends the helpers when the worker's body is left, however it is left.
-class HelperJoin
-{
-public:
-    HelperJoin(std::mutex& mutex, bool& stopping, std::condition_variable& work,
-               std::atomic<int>& cancel, std::vector<std::thread>& helpers)
-        : mMutex(mutex), mStopping(stopping), mWork(work), mCancel(cancel), mHelpers(helpers)
-    {}
-    ~HelperJoin() { join(); }
-    HelperJoin(const HelperJoin&) = delete;
-    HelperJoin& operator=(const HelperJoin&) = delete;
-
-    // After the last photo the helpers have left by themselves; before it they are cancelled.
-    void join()
-    {
-        mCancel.store(1);
-        {
-            const std::lock_guard lock(mMutex);
-            mStopping = true;
-        }
-        mWork.notify_all();
-        for (std::thread& helper : mHelpers) {
-            // An idle helper could starve on a busy machine while we wait for it.
-            setNativeThreadPriority(helper.native_handle(), QThread::HighPriority);
-            helper.join();
-        }
-        mHelpers.clear();
-    }
-
-private:
-    std::mutex& mMutex;
-    bool& mStopping;
-    std::condition_variable& mWork;
-    std::atomic<int>& mCancel;
-    std::vector<std::thread>& mHelpers;
-};
-
-} // namespace
-
 void TResizeImageThread::execute()
 {
     Private& p = *d;
@@ -197,9 +173,14 @@ void TResizeImageThread::execute()
         }
     };
 
-    HelperJoin helpers(p.mutex, p.stopping, p.work, p.helperCancel, p.helpers);
+    // However the body is left, no helper outlives it.
+    struct HelperGuard
+    {
+        Private& p;
+        ~HelperGuard() { p.endHelpers(); }
+    } helperGuard{p};
     const auto fail = [&](const QString& reason) {
-        helpers.join();
+        p.endHelpers();
         p.failure = reason;
         if (!isTerminated())
             send(WM_EXPORT_PROGRESS, -1);
@@ -276,7 +257,7 @@ void TResizeImageThread::execute()
         }
         p.written.store(++written);
     }
-    helpers.join();
+    p.endHelpers();
     if (!isTerminated())
         send(WM_EXPORT_PROGRESS, count);
 }
