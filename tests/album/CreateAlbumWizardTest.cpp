@@ -11,6 +11,7 @@
 #include "uLanguage.h"
 
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -25,6 +26,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -32,6 +34,19 @@
 #include <csignal>
 #include <cstring>
 #include <memory>
+
+// Takes the folders the wizard opens instead of a file manager.
+class FolderCatcher : public QObject
+{
+    Q_OBJECT
+public:
+    FolderCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~FolderCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
 
 namespace {
 
@@ -216,6 +231,9 @@ TEST_F(ExportWizard, APhotoViewerHoldsEveryPhotoItsSettingsAndVersionFields)
     EXPECT_TRUE(shown("lblExOpenFolder"));
     EXPECT_FALSE(shown("lblExSSSetDefault"));
     EXPECT_FALSE(shown("lblExSSCreateInstaller"));
+    FolderCatcher folders;
+    child<QToolButton>(*wizard, "btnExOpenFolder")->click();
+    EXPECT_EQ(folders.opened, QList<QUrl>{QUrl::fromLocalFile(path("out"))});
 
     const auto reader = album::ViewerFileReader::openFile(QFile::encodeName(target).toStdString());
     EXPECT_EQ(reader.number("VELKO_NRPICS"), 3u);
@@ -400,3 +418,5 @@ TEST_F(ExportWizard, AMissingViewerProgramIsNamed)
 }
 
 } // namespace
+
+#include "CreateAlbumWizardTest.moc"
