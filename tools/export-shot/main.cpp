@@ -1,5 +1,5 @@
 // Drives the export wizard as a user would and saves a picture of each of its pages: the kind,
-// the file information and the result of exporting a screensaver.
+// the file information, the progress and the result of exporting a screensaver.
 // usage: velko-export-shot OUTPUT_FOLDER
 // The language is the machine setting's (XDG_CONFIG_DIRS), as in the program.
 #include "TfrmCreateAlbumEXE.h"
@@ -15,6 +15,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadialGradient>
 #include <QRadioButton>
@@ -124,6 +125,10 @@ int main(int argc, char** argv)
             static_cast<QDialog*>(dialog)->accept();
         });
         child<QPushButton>(wizard, "btnCreate")->click();
+        auto* progress = child<QProgressBar>(wizard, "ProgressBar1");
+        if (waitUntil([&] { return progress->value() >= 2 || !wizard.isBusy(); }) &&
+            wizard.isBusy())
+            save(wizard, "export-progress");
         if (!waitUntil([&] {
                 return child<QWidget>(wizard, "pnResult")->isVisible() && !wizard.isBusy();
             }))
