@@ -407,8 +407,8 @@ constexpr LanguageRow kRows[] = {
       "Dateityp auswählen", "Seleccionar tipo de archivo", "Bestandstype selecteren"}},
     {403,
      {"Edit file information", "Modifica informazioni file", "Modifier les informations du fichier",
-      "Dateiinformationen bearbeiten", "Editar información del archivo",
-      "Bestandsgegevens bewerken"}},
+      "Angaben zur Datei bearbeiten", "Editar información del archivo",
+      "Gegevens van het bestand bewerken"}},
     {405,
      {"With this function you can export all selected photos to a file. The resulting file can be "
       "used without requiring Velko Fotodesk to be installed.",
