@@ -52,7 +52,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <system_error>
+#include <stdexcept>
 
 using namespace wizardpage;
 
