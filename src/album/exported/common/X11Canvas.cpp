@@ -1,0 +1,312 @@
+#include "X11Canvas.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace exported {
+
+namespace {
+
+int lowestBit(unsigned long mask)
+{
+    int shift = 0;
+    while (mask != 0 && !(mask & 1)) {
+        mask >>= 1;
+        ++shift;
+    }
+    return shift;
+}
+
+int bitCount(unsigned long mask)
+{
+    int count = 0;
+    for (; mask != 0; mask >>= 1)
+        count += int(mask & 1);
+    return count;
+}
+
+// Latin-1 for a core font; other characters become '?'.
+std::string latin1(std::string_view utf8)
+{
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead >> 5 == 6 ? 2 : lead >> 4 == 14 ? 3 : 4;
+        length = std::min(length, utf8.size() - i);
+        if (length == 1)
+            out += char(lead);
+        else if (length == 2 && lead <= 0xC3)
+            out += char((lead & 0x1F) << 6 | (static_cast<unsigned char>(utf8[i + 1]) & 0x3F));
+        else
+            out += '?';
+        i += length;
+    }
+    return out;
+}
+
+} // namespace
+
+TextFont::TextFont(Display* display, int pixelSize, bool bold) : mDisplay(display)
+{
+    const char* weight = bold ? "bold" : "medium";
+    char pattern[256];
+    std::snprintf(pattern, sizeof pattern,
+                  "-*-helvetica-%s-r-normal--%d-*-*-*-p-*-*-*,"
+                  "-*-*-%s-r-normal--%d-*-*-*-p-*-*-*,fixed",
+                  weight, pixelSize, weight, pixelSize);
+    char** missing = nullptr;
+    int missingCount = 0;
+    char* fallbackText = nullptr;
+    mFontSet = XCreateFontSet(display, pattern, &missing, &missingCount, &fallbackText);
+    if (missing)
+        XFreeStringList(missing);
+    if (mFontSet) {
+        const XFontSetExtents* extents = XExtentsOfFontSet(mFontSet);
+        mAscent = -extents->max_logical_extent.y;
+        mDescent = extents->max_logical_extent.height - mAscent;
+        return;
+    }
+    char single[128];
+    std::snprintf(single, sizeof single, "-*-helvetica-%s-r-normal--%d-*-*-*-p-*-iso8859-1", weight,
+                  pixelSize);
+    mFont = XLoadQueryFont(display, single);
+    if (!mFont)
+        mFont = XLoadQueryFont(display, "fixed");
+    if (mFont) {
+        mAscent = mFont->ascent;
+        mDescent = mFont->descent;
+    }
+}
+
+TextFont::~TextFont()
+{
+    if (mFontSet)
+        XFreeFontSet(mDisplay, mFontSet);
+    if (mFont)
+        XFreeFont(mDisplay, mFont);
+}
+
+int TextFont::width(std::string_view utf8) const
+{
+    if (mFontSet)
+        return Xutf8TextEscapement(mFontSet, utf8.data(), int(utf8.size()));
+    if (mFont) {
+        const std::string text = latin1(utf8);
+        return XTextWidth(mFont, text.data(), int(text.size()));
+    }
+    return 0;
+}
+
+void TextFont::draw(Drawable drawable, GC gc, int x, int y, std::string_view utf8) const
+{
+    if (mFontSet) {
+        Xutf8DrawString(mDisplay, drawable, mFontSet, gc, x, y, utf8.data(), int(utf8.size()));
+    } else if (mFont) {
+        const std::string text = latin1(utf8);
+        XSetFont(mDisplay, gc, mFont->fid);
+        XDrawString(mDisplay, drawable, gc, x, y, text.data(), int(text.size()));
+    }
+}
+
+std::string TextFont::elided(std::string_view utf8, int width) const
+{
+    if (this->width(utf8) <= width)
+        return std::string(utf8);
+    const std::string_view dots = "...";
+    std::size_t length = utf8.size();
+    while (length > 0) {
+        --length;
+        while (length > 0 && (static_cast<unsigned char>(utf8[length]) & 0xC0) == 0x80)
+            --length;
+        std::string candidate(utf8.substr(0, length));
+        candidate += dots;
+        if (this->width(candidate) <= width)
+            return candidate;
+    }
+    return std::string(dots);
+}
+
+Canvas::Canvas(Display* display, Window window) : mDisplay(display), mWindow(window)
+{
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, window, &attributes)) {
+        mVisual = attributes.visual;
+        mDepth = attributes.depth;
+        mColormap = attributes.colormap;
+        mWidth = std::max(1, attributes.width);
+        mHeight = std::max(1, attributes.height);
+    } else {
+        const int screen = DefaultScreen(display);
+        mVisual = DefaultVisual(display, screen);
+        mDepth = DefaultDepth(display, screen);
+        mColormap = DefaultColormap(display, screen);
+    }
+    if (mVisual->c_class == TrueColor || mVisual->c_class == DirectColor) {
+        mDirect = true;
+        const unsigned long masks[3] = {mVisual->red_mask, mVisual->green_mask, mVisual->blue_mask};
+        for (int c = 0; c < 3; ++c) {
+            mShift[c] = lowestBit(masks[c]);
+            mBits[c] = std::min(8, bitCount(masks[c]));
+        }
+    }
+    mGc = XCreateGC(display, window, 0, nullptr);
+}
+
+Canvas::~Canvas()
+{
+    if (mBuffer)
+        XFreePixmap(mDisplay, mBuffer);
+    if (mGc)
+        XFreeGC(mDisplay, mGc);
+}
+
+void Canvas::resize(int width, int height)
+{
+    mWidth = std::max(1, width);
+    mHeight = std::max(1, height);
+}
+
+unsigned long Canvas::pixel(std::uint32_t rgb) const
+{
+    const unsigned channel[3] = {rgb >> 16 & 0xff, rgb >> 8 & 0xff, rgb & 0xff};
+    if (mDirect) {
+        unsigned long value = 0;
+        for (int c = 0; c < 3; ++c)
+            value |= (unsigned long)(channel[c] >> (8 - mBits[c])) << mShift[c];
+        return value;
+    }
+    XColor colour{};
+    colour.red = std::uint16_t(channel[0] * 257);
+    colour.green = std::uint16_t(channel[1] * 257);
+    colour.blue = std::uint16_t(channel[2] * 257);
+    colour.flags = DoRed | DoGreen | DoBlue;
+    if (XAllocColor(mDisplay, mColormap, &colour))
+        return colour.pixel;
+    return (channel[0] + channel[1] + channel[2]) / 3 > 127
+               ? WhitePixel(mDisplay, DefaultScreen(mDisplay))
+               : BlackPixel(mDisplay, DefaultScreen(mDisplay));
+}
+
+void Canvas::ensureBuffer()
+{
+    if (mBuffer && mBufferWidth == mWidth && mBufferHeight == mHeight)
+        return;
+    if (mBuffer)
+        XFreePixmap(mDisplay, mBuffer);
+    mBuffer =
+        XCreatePixmap(mDisplay, mWindow, unsigned(mWidth), unsigned(mHeight), unsigned(mDepth));
+    mBufferWidth = mWidth;
+    mBufferHeight = mHeight;
+}
+
+void Canvas::beginFrame(std::uint32_t background)
+{
+    ensureBuffer();
+    fill(0, 0, mWidth, mHeight, background);
+}
+
+void Canvas::fill(int x, int y, int width, int height, std::uint32_t rgb)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    XSetForeground(mDisplay, mGc, pixel(rgb));
+    XFillRectangle(mDisplay, mBuffer, mGc, x, y, unsigned(width), unsigned(height));
+}
+
+void Canvas::frame(int x, int y, int width, int height, int lineWidth, std::uint32_t rgb)
+{
+    fill(x, y, width, lineWidth, rgb);
+    fill(x, y + height - lineWidth, width, lineWidth, rgb);
+    fill(x, y + lineWidth, lineWidth, height - 2 * lineWidth, rgb);
+    fill(x + width - lineWidth, y + lineWidth, lineWidth, height - 2 * lineWidth, rgb);
+}
+
+void Canvas::picture(const RgbImage& image, int x, int y)
+{
+    if (image.empty())
+        return;
+    XImage* ximage = XCreateImage(mDisplay, mVisual, unsigned(mDepth), ZPixmap, 0, nullptr,
+                                  unsigned(image.width), unsigned(image.height), 32, 0);
+    if (!ximage)
+        return;
+    const bool sameLayout = mDirect && ximage->bits_per_pixel == 32 &&
+                            ximage->byte_order == LSBFirst && mVisual->red_mask == 0xff0000 &&
+                            mVisual->green_mask == 0xff00 && mVisual->blue_mask == 0xff &&
+                            ximage->bytes_per_line == image.width * 4;
+    if (sameLayout) {
+        // The server takes our words as they are; Xlib only reads them.
+        ximage->data = reinterpret_cast<char*>(const_cast<std::uint32_t*>(image.pixels.data()));
+    } else {
+        ximage->data = static_cast<char*>(
+            std::malloc(std::size_t(ximage->bytes_per_line) * std::size_t(image.height)));
+        if (!ximage->data) {
+            XDestroyImage(ximage);
+            return;
+        }
+        // Other visuals are rare; a small cache keeps XAllocColor calls few there.
+        unsigned long cache[512];
+        bool cached[512] = {};
+        for (int row = 0; row < image.height; ++row)
+            for (int column = 0; column < image.width; ++column) {
+                const std::uint32_t rgb =
+                    image.pixels[std::size_t(row) * std::size_t(image.width) + std::size_t(column)];
+                unsigned long value;
+                if (mDirect) {
+                    value = pixel(rgb);
+                } else {
+                    const unsigned key =
+                        (rgb >> 21 & 7) << 6 | (rgb >> 13 & 7) << 3 | (rgb >> 5 & 7);
+                    if (!cached[key]) {
+                        cache[key] = pixel(rgb & 0xE0E0E0);
+                        cached[key] = true;
+                    }
+                    value = cache[key];
+                }
+                XPutPixel(ximage, column, row, value);
+            }
+    }
+    XPutImage(mDisplay, mBuffer, mGc, ximage, 0, 0, x, y, unsigned(image.width),
+              unsigned(image.height));
+    if (sameLayout)
+        ximage->data = nullptr;
+    XDestroyImage(ximage);
+}
+
+void Canvas::text(const TextFont& font, int x, int baseline, std::string_view utf8,
+                  std::uint32_t rgb)
+{
+    XSetForeground(mDisplay, mGc, pixel(rgb));
+    font.draw(mBuffer, mGc, x, baseline, utf8);
+}
+
+void Canvas::present()
+{
+    if (!mBuffer)
+        return;
+    XCopyArea(mDisplay, mBuffer, mWindow, mGc, 0, 0, unsigned(mBufferWidth),
+              unsigned(mBufferHeight), 0, 0);
+}
+
+void setWindowTitle(Display* display, Window window, const std::string& utf8)
+{
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
+    XChangeProperty(display, window, netName, utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), int(utf8.size()));
+    char* list[] = {const_cast<char*>(utf8.c_str())};
+    XTextProperty property{};
+    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
+        XSetWMName(display, window, &property);
+        XSetWMIconName(display, window, &property);
+        XFree(property.value);
+    } else {
+        XStoreName(display, window, utf8.c_str());
+    }
+}
+
+} // namespace exported

@@ -1,0 +1,11 @@
+// The version fields of this program, which the export writes into the copied file in place.
+#pragma once
+
+#include "VersionInfo.h"
+
+namespace exported {
+
+// Empty while the program is the bare ready-made file.
+album::VersionFields programVersionFields();
+
+} // namespace exported
