@@ -30,8 +30,9 @@ TEST_P(ResolutionListScreen, TakesTheScreenSizeAndSelectsIt)
     // The standard sizes keep their order around it.
     const TScreenResolutionList standard = TScreenResolutionList::standard();
     for (int i = 0, j = 0; i < list.count(); ++i) {
-        if (i != c.selected || c.count == standard.count())
-            EXPECT_EQ(list.at(i), standard.at(j++)) << i;
+        if (i == c.selected && c.count > standard.count())
+            continue;
+        EXPECT_EQ(list.at(i), standard.at(j++)) << i;
     }
 }
 
