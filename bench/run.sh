@@ -12,6 +12,7 @@ if ! command -v vipsthumbnail >/dev/null; then
     fi
 fi
 bash scripts/build.sh
+# bench_viewer_start starts an Xvfb of its own for the stand-alone viewer program.
 # A benchmark that misses its goal exits non-zero; the others still run.
 status=0
 for bench in build/bin/bench_*; do

@@ -206,8 +206,9 @@ protected:
     }
     void SetUp() override
     {
-        if (!sServer || sServer->display().empty())
+        if (!sServer)
             GTEST_SKIP() << "Xvfb is needed";
+        ASSERT_FALSE(sServer->display().empty()) << sServer->error();
         mScreen.emplace(sServer->display());
         ASSERT_TRUE(mScreen->connected());
     }

@@ -135,6 +135,60 @@ std::vector<Span> spansFor(int sourceLength, int targetLength)
     return spans;
 }
 
+// Two packed pixels mixed, weight of b in 0..256: red and blue in one multiply, green in another.
+std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t weight)
+{
+    const std::uint32_t keep = 256 - weight;
+    const std::uint32_t redBlue = ((a & 0xff00ff) * keep + (b & 0xff00ff) * weight) >> 8;
+    const std::uint32_t green = ((a & 0x00ff00) * keep + (b & 0x00ff00) * weight) >> 8;
+    return (redBlue & 0xff00ff) | (green & 0x00ff00);
+}
+
+struct Sample
+{
+    int first;
+    int second;
+    std::uint32_t weight; // of second, 0..256
+};
+
+std::vector<Sample> samplesFor(int sourceLength, int targetLength)
+{
+    std::vector<Sample> samples(static_cast<std::size_t>(targetLength));
+    const double ratio = double(sourceLength) / targetLength;
+    for (int i = 0; i < targetLength; ++i) {
+        const double at = std::clamp((i + 0.5) * ratio - 0.5, 0.0, double(sourceLength - 1));
+        const int first = int(at);
+        samples[std::size_t(i)] = {first, std::min(first + 1, sourceLength - 1),
+                                   std::uint32_t(std::lround((at - first) * 256))};
+    }
+    return samples;
+}
+
+// Bilinear, for reductions to more than half the size, where it loses nothing an average would
+// keep; the DCT scaling leaves only those for the fitting.
+RgbImage bilinear(const RgbImage& source, int width, int height)
+{
+    RgbImage out;
+    out.width = width;
+    out.height = height;
+    out.pixels.resize(std::size_t(width) * std::size_t(height));
+    const std::vector<Sample> columns = samplesFor(source.width, width);
+    const std::vector<Sample> rows = samplesFor(source.height, height);
+    for (int y = 0; y < height; ++y) {
+        const Sample& row = rows[std::size_t(y)];
+        const std::uint32_t* top = source.pixels.data() + std::size_t(row.first) * source.width;
+        const std::uint32_t* bottom = source.pixels.data() + std::size_t(row.second) * source.width;
+        std::uint32_t* line = out.pixels.data() + std::size_t(y) * width;
+        for (int x = 0; x < width; ++x) {
+            const Sample& column = columns[std::size_t(x)];
+            line[x] =
+                mix(mix(top[column.first], top[column.second], column.weight),
+                    mix(bottom[column.first], bottom[column.second], column.weight), row.weight);
+        }
+    }
+    return out;
+}
+
 } // namespace
 
 FittedSize fitInto(int width, int height, int boxWidth, int boxHeight)
@@ -155,6 +209,8 @@ RgbImage resized(const RgbImage& source, int width, int height)
     RgbImage out;
     if (source.empty() || width <= 0 || height <= 0)
         return out;
+    if (source.width < 2 * width && source.height < 2 * height)
+        return bilinear(source, width, height);
     const std::vector<Span> columns = spansFor(source.width, width);
     const std::vector<Span> rows = spansFor(source.height, height);
 
@@ -212,6 +268,8 @@ RgbImage decodeJpeg(std::span<const std::uint8_t> bytes, int boxWidth, int boxHe
     if (boxWidth <= 0 || boxHeight <= 0)
         return decoded;
     const FittedSize target = fitInto(decoded.width, decoded.height, boxWidth, boxHeight);
+    if (target.width == decoded.width && target.height == decoded.height)
+        return decoded;
     return resized(decoded, target.width, target.height);
 }
 

@@ -110,9 +110,6 @@ AlbumWindow::AlbumWindow(Display* display, AlbumPictures& pictures, ShowMode mod
     : mDisplay(display), mPictures(pictures), mMode(mode)
 {
     XSetErrorHandler(onXError);
-    mFont = std::make_unique<TextFont>(display, 13, false);
-    mBoldFont = std::make_unique<TextFont>(display, 13, true);
-    mHeadingFont = std::make_unique<TextFont>(display, 17, true);
     if (mode != ShowMode::Screensaver) {
         createOwnWindow();
         return;
@@ -188,9 +185,6 @@ void AlbumWindow::createOwnWindow()
         XChangeProperty(mDisplay, mWindow, XInternAtom(mDisplay, "_NET_WM_STATE", False), XA_ATOM,
                         32, PropModeReplace, reinterpret_cast<const unsigned char*>(&fullScreen),
                         1);
-        const Cursor cursor = blankCursor(mDisplay, mWindow);
-        XDefineCursor(mDisplay, mWindow, cursor);
-        XFreeCursor(mDisplay, cursor);
         mNextSlide = Clock::now() + kSlideInterval;
     }
     mCanvas = std::make_unique<Canvas>(mDisplay, mWindow);
@@ -371,8 +365,22 @@ void AlbumWindow::handleButton(const XButtonEvent& event)
 
 bool AlbumWindow::idleWork()
 {
-    if (!mRendered)
+    // Nothing may delay the first picture: the work waits until it is on screen. Font sets
+    // cost the server many round trips, so the first frame has no text.
+    if (!mPresented)
         return false;
+    if (!mFont) {
+        mFont = std::make_unique<TextFont>(mDisplay, 13, false);
+        mBoldFont = std::make_unique<TextFont>(mDisplay, 13, true);
+        mHeadingFont = std::make_unique<TextFont>(mDisplay, 17, true);
+        if (mOwnWindow && mMode == ShowMode::Slideshow) {
+            const Cursor cursor = blankCursor(mDisplay, mWindow);
+            XDefineCursor(mDisplay, mWindow, cursor);
+            XFreeCursor(mDisplay, cursor);
+        }
+        mNeedsRender = mMode == ShowMode::Viewer || mPaused || mLegendUntil || mShowInformation;
+        return true;
+    }
     if (mMode == ShowMode::Viewer) {
         // Thumbnails of the cells in view, a few at a time between the events.
         int decoded = 0;
@@ -482,6 +490,7 @@ void AlbumWindow::render()
 void AlbumWindow::present()
 {
     mCanvas->present();
+    mPresented = true;
     if (mFirstPictureFd < 0)
         return;
     XSync(mDisplay, False);
@@ -510,6 +519,8 @@ void AlbumWindow::renderViewer()
     const int barTop = height - kStatusHeight;
     canvas.fill(kStripWidth, barTop, areaWidth, kStatusHeight, kStripBackground);
     canvas.fill(kStripWidth, barTop, areaWidth, 1, kSeparator);
+    if (!mFont)
+        return;
     const int baseline = barTop + (kStatusHeight + mFont->ascent() - mFont->descent()) / 2;
     const std::string position =
         std::to_string(mCurrent + 1) + " / " + std::to_string(mPictures.count());
@@ -566,7 +577,7 @@ void AlbumWindow::renderShow()
     const RgbImage& picture = mPictures.picture(mCurrent, box.width, box.height);
     canvas.picture(picture, (canvas.width() - picture.width) / 2,
                    (canvas.height() - picture.height) / 2);
-    if (mMode == ShowMode::Screensaver)
+    if (mMode == ShowMode::Screensaver || !mFont)
         return;
     if (mPaused)
         renderPaused();

@@ -93,6 +93,7 @@ private:
     bool mViewable = false;
     bool mNeedsRender = true;
     bool mRendered = false;
+    bool mPresented = false;
     bool mQuit = false;
 };
 
