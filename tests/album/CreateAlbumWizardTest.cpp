@@ -4,10 +4,12 @@
 #include "EventLoopWait.h"
 #include "GradientPictures.h"
 #include "ModalAnswer.h"
+#include "ScreenProbe.h"
 #include "TestApplication.h"
 #include "TfrmCreateAlbumEXE.h"
 #include "VersionInfo.h"
 #include "ViewerFileReader.h"
+#include "XvfbServer.h"
 #include "uLanguage.h"
 
 #include <QComboBox>
@@ -20,16 +22,21 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstring>
@@ -205,7 +212,7 @@ protected:
     QString result() const { return child<QLabel>(*wizard, "lblResult")->text(); }
     bool shown(const char* name) const { return child<QWidget>(*wizard, name)->isVisible(); }
 
-    void close()
+    void closeWizard()
     {
         child<QPushButton>(*wizard, "btnClose")->click();
         EXPECT_FALSE(wizard->isVisible());
@@ -253,7 +260,7 @@ TEST_F(ExportWizard, APhotoViewerHoldsEveryPhotoItsSettingsAndVersionFields)
     EXPECT_EQ(field(fields, "CompanyName"), "Anna");
     EXPECT_EQ(field(fields, "Comments"), "Summer walks");
 
-    close();
+    closeWizard();
     EXPECT_EQ(temporaryFiles(), QStringList());
 }
 
@@ -349,6 +356,58 @@ TEST_F(ExportWizard, SettingTheActiveScreensaverInstallsACopyForXScreenSaver)
         << settings.toStdString();
 }
 
+// The whole way: photos exported with the real viewer program, which then runs on its own.
+TEST_F(ExportWizard, AnExportedSlideshowRunsAndShowsTheFirstPhoto)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb"), {QStringLiteral("/usr/bin")})
+            .isEmpty())
+        GTEST_SKIP() << "Xvfb is needed";
+    ASSERT_TRUE(QFile::remove(viewerProgram()));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELKO_VIEWER_PROGRAM), viewerProgram()));
+    QStringList files;
+    for (const Qt::GlobalColor colour : {Qt::red, Qt::blue}) {
+        QImage photo(1200, 900, QImage::Format_RGB32);
+        photo.fill(colour);
+        files << path(colour == Qt::red ? "photos/red.jpg" : "photos/blue.jpg");
+        ASSERT_TRUE(photo.save(files.last(), "JPG", 95));
+    }
+    start(files, "rbSlideShow");
+    create(path("out/colours"));
+    ASSERT_EQ(result(), GetText(419));
+    closeWizard();
+
+    qputenv("PATH", mOldPath);
+    XvfbServer server;
+    ASSERT_FALSE(server.display().empty());
+    int picture[2];
+    ASSERT_EQ(pipe2(picture, O_CLOEXEC), 0);
+    QProcess program;
+    program.setProgram(path("out/colours"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DISPLAY"), QString::fromStdString(server.display()));
+    environment.insert(QStringLiteral("VELKO_FIRST_PICTURE_FD"), QStringLiteral("3"));
+    program.setProcessEnvironment(environment);
+    const int pictureFd = picture[1];
+    program.setChildProcessModifier([pictureFd] { dup2(pictureFd, 3); });
+    program.start();
+    close(picture[1]);
+    // The program says when its first picture is on the screen.
+    pollfd drawn = {picture[0], POLLIN, 0};
+    char line[64];
+    const bool shown = poll(&drawn, 1, 10000) == 1 && read(picture[0], line, sizeof line) > 0;
+    close(picture[0]);
+    ASSERT_TRUE(shown) << program.readAll().toStdString();
+
+    ScreenProbe screen(server.display());
+    ASSERT_TRUE(screen.connected());
+    const auto window = screen.windowOfClass("velko-album");
+    ASSERT_NE(window, 0u);
+    const auto [width, height] = screen.size(window);
+    EXPECT_TRUE(screen.waitForColour(window, width / 2, height / 2, 0xff0000));
+    program.kill();
+    program.waitForFinished();
+}
+
 TEST_F(ExportWizard, CancelLeavesNoTargetAndClosingNoTemporaryFile)
 {
     start(photos(40), "rbAlbum");
@@ -362,7 +421,7 @@ TEST_F(ExportWizard, CancelLeavesNoTargetAndClosingNoTemporaryFile)
     EXPECT_FALSE(wizard->isBusy());
     EXPECT_FALSE(shown("pnFinishOptions"));
     EXPECT_FALSE(QFileInfo::exists(target));
-    close();
+    closeWizard();
     EXPECT_EQ(temporaryFiles(), QStringList());
     EXPECT_EQ(QDir(path("out")).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
