@@ -408,6 +408,18 @@ TEST_F(ExportWizard, AnExportedSlideshowRunsAndShowsTheFirstPhoto)
     program.waitForFinished();
 }
 
+TEST_F(ExportWizard, WithoutATemporaryFolderTheExportIsBuiltInTheTargetItself)
+{
+    qputenv("TMPDIR", path("missing").toLocal8Bit());
+    start(photos(2), "rbAlbum");
+    create(path("out/album"));
+    EXPECT_EQ(result(), GetText(419));
+    const auto reader =
+        album::ViewerFileReader::openFile(QFile::encodeName(path("out/album")).toStdString());
+    EXPECT_EQ(reader.number("VELKO_NRPICS"), 2u);
+    EXPECT_TRUE(QFileInfo(path("out/album")).permissions().testFlags(kExecutable));
+}
+
 TEST_F(ExportWizard, CancelLeavesNoTargetAndClosingNoTemporaryFile)
 {
     start(photos(40), "rbAlbum");
