@@ -369,7 +369,7 @@ bool AlbumWindow::idleWork()
     // cost the server many round trips, so the first frame has no text.
     if (!mPresented)
         return false;
-    if (!mFont) {
+    if (!mFont && mMode != ShowMode::Screensaver) {
         mFont = std::make_unique<TextFont>(mDisplay, 13, false);
         mBoldFont = std::make_unique<TextFont>(mDisplay, 13, true);
         mHeadingFont = std::make_unique<TextFont>(mDisplay, 17, true);
