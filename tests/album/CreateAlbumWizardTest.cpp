@@ -378,7 +378,7 @@ TEST_F(ExportWizard, AnExportedSlideshowRunsAndShowsTheFirstPhoto)
 
     qputenv("PATH", mOldPath);
     XvfbServer server;
-    ASSERT_FALSE(server.display().empty());
+    ASSERT_FALSE(server.display().empty()) << server.error();
     int picture[2];
     ASSERT_EQ(pipe2(picture, O_CLOEXEC), 0);
     QProcess program;

@@ -2,6 +2,7 @@
 // the built program, run into a temporary home without a display and once under Xvfb.
 #include "ContainerTestFiles.h"
 #include "TViewerFile.h"
+#include "XvfbServer.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -295,54 +296,12 @@ TEST(InstallerProgram, NeedsOnlyLibcAndXlibAndIsSmall)
     EXPECT_LT(fs::file_size(VELKO_INSTALLER_PROGRAM), 2u * 1024 * 1024);
 }
 
-// A private X server on a display number it chooses itself.
-class XvfbServer
-{
-public:
-    XvfbServer()
-    {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        mPid = fork();
-        if (mPid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x600x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buffer[32] = {};
-        // Xvfb writes the display number once it accepts clients.
-        const ssize_t got = read(fds[0], buffer, sizeof buffer - 1);
-        close(fds[0]);
-        if (got > 0)
-            mDisplay = ":" + std::string(buffer, static_cast<std::size_t>(got - 1));
-    }
-    ~XvfbServer()
-    {
-        if (mPid > 0) {
-            kill(mPid, SIGTERM);
-            waitpid(mPid, nullptr, 0);
-        }
-    }
-    XvfbServer(const XvfbServer&) = delete;
-    XvfbServer& operator=(const XvfbServer&) = delete;
-
-    const std::string& display() const { return mDisplay; }
-
-private:
-    pid_t mPid = -1;
-    std::string mDisplay;
-};
-
 TEST_F(InstallerRun, WindowTellsWhatWasDoneAndClosesWithEnter)
 {
     if (shell("command -v Xvfb").empty() || shell("command -v xdotool").empty())
         GTEST_SKIP() << "Xvfb and xdotool are needed";
     XvfbServer server;
-    ASSERT_FALSE(server.display().empty());
+    ASSERT_FALSE(server.display().empty()) << server.error();
     const std::vector<std::uint8_t> screensaver = screensaverBytes(3000);
     std::string window;
     const ProgramRun run = runProgram(

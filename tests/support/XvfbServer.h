@@ -50,12 +50,15 @@ private:
             _exit(127);
         }
         close(fds[1]);
-        char buffer[32] = {};
-        // Xvfb writes the display number once it accepts clients.
-        const ssize_t got = read(fds[0], buffer, sizeof buffer - 1);
+        // Xvfb writes the display number once it accepts clients, and the newline in a write
+        // of its own: reading on to the newline keeps the pipe open for it.
+        std::string number;
+        char c = 0;
+        while (read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
         close(fds[0]);
-        if (got > 1) {
-            mDisplay = ":" + std::string(buffer, static_cast<std::size_t>(got - 1));
+        if (c == '\n' && !number.empty()) {
+            mDisplay = ":" + number;
             close(errors);
             return;
         }
