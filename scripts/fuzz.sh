@@ -1,15 +1,15 @@
 #!/bin/bash
-# Builds the libFuzzer targets of the picture loaders and the album container reader with
-# clang, AddressSanitizer and UndefinedBehaviorSanitizer into build-fuzz/, and runs each for
-# the given seconds (default 5; 0 builds only). Seeds come from tests/imaging/fuzz/make-seeds.sh
-# and tests/album/fuzz/seeds/.
+# Builds the libFuzzer targets of the picture loaders, the album container reader and the
+# exported viewer's picture decoding with clang, AddressSanitizer and UndefinedBehaviorSanitizer
+# into build-fuzz/, and runs each for the given seconds (default 5; 0 builds only). Seeds come
+# from tests/imaging/fuzz/make-seeds.sh and tests/album/fuzz/seeds/.
 #   bash scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-5}
 shift || true
 targets=("$@")
-((${#targets[@]})) || targets=(fuzz_bmp fuzz_jpeg fuzz_fitted fuzz_container)
+((${#targets[@]})) || targets=(fuzz_bmp fuzz_jpeg fuzz_fitted fuzz_container fuzz_viewer_picture)
 
 if [[ ! -f build-fuzz/build.ninja ]]; then
     CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -27,7 +27,7 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus"
     case $target in
     fuzz_bmp) seed=$seeds/bmp ;;
-    fuzz_jpeg) seed=$seeds/jpeg ;;
+    fuzz_jpeg | fuzz_viewer_picture) seed=$seeds/jpeg ;;
     fuzz_container) seed=tests/album/fuzz/seeds ;;
     *) seed=$seeds/fitted ;;
     esac

@@ -7,8 +7,7 @@ set(VELKO_STATIC_JPEG /usr/lib/x86_64-linux-gnu/libjpeg.a CACHE FILEPATH
 # Plain optimised code without debug information, whatever the build tree's type or sanitizer.
 function(velko_exported_settings target)
     set_target_properties(${target} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
-    # Sections per function, so that the linker drops what a program does not call: the
-    # version writer holds a copy of the marked area that must not reach the programs.
+    # Sections per function, so that the linker drops what a program does not call.
     target_compile_options(${target} PRIVATE -Wall -Wextra -O2 -g0 -ffunction-sections
                                              -fdata-sections)
     target_compile_definitions(${target} PRIVATE NDEBUG)

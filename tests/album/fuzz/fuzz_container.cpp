@@ -1,6 +1,6 @@
 // libFuzzer entry for the album container reader: arbitrary bytes as an exported program's tail,
 // and as the version area a program reads from itself.
-#include "VersionInfo.h"
+#include "VersionArea.h"
 #include "ViewerFileReader.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // The version fields of this program, which the export writes into the copied file in place.
 #pragma once
 
-#include "VersionInfo.h"
+#include "VersionArea.h"
 
 namespace exported {
 
