@@ -3,6 +3,7 @@
 #pragma once
 
 #include "JpegPicture.h"
+#include "TextFont.h"
 
 #include <X11/Xlib.h>
 
@@ -18,33 +19,6 @@ struct DisplayCloser
     void operator()(Display* display) const { XCloseDisplay(display); }
 };
 using DisplayHandle = std::unique_ptr<Display, DisplayCloser>;
-
-// UTF-8 text: a font set when the locale allows one, else a Latin-1 core font.
-class TextFont
-{
-public:
-    // pixelSize chooses among the scalable core fonts; "fixed" when none of them exists.
-    TextFont(Display* display, int pixelSize, bool bold);
-    ~TextFont();
-    TextFont(const TextFont&) = delete;
-    TextFont& operator=(const TextFont&) = delete;
-
-    int ascent() const { return mAscent; }
-    int descent() const { return mDescent; }
-    int height() const { return mAscent + mDescent; }
-    int width(std::string_view utf8) const;
-    // The text at baseline y in the GC's foreground colour.
-    void draw(Drawable drawable, GC gc, int x, int y, std::string_view utf8) const;
-    // The longest start of the text that fits into width, with "..." when it was cut.
-    std::string elided(std::string_view utf8, int width) const;
-
-private:
-    Display* mDisplay;
-    XFontSet mFontSet = nullptr;
-    XFontStruct* mFont = nullptr;
-    int mAscent = 0;
-    int mDescent = 0;
-};
 
 // A window (ours or one handed to us) with a back buffer of its size in its own visual.
 class Canvas

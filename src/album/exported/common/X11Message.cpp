@@ -1,5 +1,7 @@
 #include "X11Message.h"
 
+#include "TextFont.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -15,6 +17,8 @@
 namespace album {
 
 namespace {
+
+using exported::TextFont;
 
 constexpr int kMargin = 16;
 constexpr int kIconSize = 32;
@@ -56,89 +60,6 @@ public:
 
 private:
     std::string mPrevious = "C";
-};
-
-// Core X fonts only: a font set when the locale allows one, else the server's "fixed" font
-// with the text cut to ASCII.
-class TextFont
-{
-public:
-    explicit TextFont(Display* display) : mDisplay(display)
-    {
-        char** missing = nullptr;
-        int missingCount = 0;
-        char* fallback = nullptr;
-        mFontSet = XCreateFontSet(display,
-                                  "-*-helvetica-medium-r-normal--14-*-*-*-*-*-*-*,"
-                                  "-*-dejavu sans-medium-r-normal--14-*-*-*-*-*-*-*,"
-                                  "-misc-fixed-medium-r-normal--13-*-*-*-*-*-*-*,fixed,*",
-                                  &missing, &missingCount, &fallback);
-        if (missing)
-            XFreeStringList(missing);
-        if (mFontSet) {
-            const XFontSetExtents* extents = XExtentsOfFontSet(mFontSet);
-            mAscent = -extents->max_logical_extent.y;
-            mHeight = extents->max_logical_extent.height;
-            return;
-        }
-        mFont = XLoadQueryFont(display, "fixed");
-        if (mFont) {
-            mAscent = mFont->ascent;
-            mHeight = mFont->ascent + mFont->descent;
-        }
-    }
-    ~TextFont()
-    {
-        if (mFontSet)
-            XFreeFontSet(mDisplay, mFontSet);
-        if (mFont)
-            XFreeFont(mDisplay, mFont);
-    }
-    TextFont(const TextFont&) = delete;
-    TextFont& operator=(const TextFont&) = delete;
-
-    int ascent() const { return mAscent; }
-    int height() const { return mHeight; }
-
-    int width(const std::string& text) const
-    {
-        if (mFontSet)
-            return Xutf8TextEscapement(mFontSet, text.data(), static_cast<int>(text.size()));
-        if (mFont) {
-            const std::string plain = ascii(text);
-            return XTextWidth(mFont, plain.data(), static_cast<int>(plain.size()));
-        }
-        return static_cast<int>(text.size()) * 7;
-    }
-
-    void draw(Drawable target, GC gc, int x, int baseline, const std::string& text) const
-    {
-        if (mFontSet) {
-            Xutf8DrawString(mDisplay, target, mFontSet, gc, x, baseline, text.data(),
-                            static_cast<int>(text.size()));
-        } else if (mFont) {
-            XSetFont(mDisplay, gc, mFont->fid);
-            const std::string plain = ascii(text);
-            XDrawString(mDisplay, target, gc, x, baseline, plain.data(),
-                        static_cast<int>(plain.size()));
-        }
-    }
-
-private:
-    static std::string ascii(const std::string& text)
-    {
-        std::string plain;
-        for (const char c : text)
-            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) // one mark per character
-                plain += static_cast<unsigned char>(c) < 0x80 ? c : '?';
-        return plain;
-    }
-
-    Display* mDisplay;
-    XFontSet mFontSet = nullptr;
-    XFontStruct* mFont = nullptr;
-    int mAscent = 11;
-    int mHeight = 14;
 };
 
 std::size_t utf8Length(const std::string& text, std::size_t at)
@@ -257,7 +178,7 @@ bool showX11Message(const std::string& title, const std::string& text, MessageKi
                                        ? colour(display, screen, 0xC0, 0x1C, 0x28, black)
                                        : colour(display, screen, 0x35, 0x84, 0xE4, black);
 
-    TextFont font(display);
+    const TextFont font(display, 14, false);
     const std::vector<std::string> lines = wrappedLines(font, text, kTextWidth);
     const int lineHeight = font.height() + kLineGap;
     const int textHeight = static_cast<int>(lines.size()) * lineHeight;
