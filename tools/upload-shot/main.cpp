@@ -3,6 +3,7 @@
 // usage: velko-upload-shot OUTPUT_FOLDER
 // The language is the machine setting's (XDG_CONFIG_DIRS), as in the program.
 #include "MachineSettings.h"
+#include "ShotSupport.h"
 #include "SiteFixture.h"
 #include "TUploadFormat.h"
 #include "TfrmAddPhotobook.h"
@@ -11,15 +12,10 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLinearGradient>
-#include <QPainter>
 #include <QPushButton>
-#include <QRadialGradient>
 #include <QSettings>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -27,76 +23,18 @@
 #include <QTimer>
 
 #include <cstdio>
-#include <functional>
 #include <set>
 #include <stdexcept>
 
 namespace {
 
-QString gOutput;
-
-void save(QWidget& window, const char* name)
-{
-    const QString file = QDir(gOutput).filePath(QLatin1String(name) + QStringLiteral(".png"));
-    if (!window.grab().save(file))
-        throw std::runtime_error("cannot write " + file.toStdString());
-    std::printf("%s\n", qPrintable(file));
-}
-
-template <class T> T* child(QWidget& window, const char* name)
-{
-    T* found = window.findChild<T*>(QLatin1String(name));
-    if (!found)
-        throw std::runtime_error(std::string("no ") + name);
-    return found;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int ms = 30000)
-{
-    const QDeadlineTimer deadline(ms);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
-    QCoreApplication::processEvents();
-    return true;
-}
-
 void waitForPanel(TfrmUpload& wizard, const char* panel)
 {
-    if (!waitUntil([&] { return !wizard.isBusy() && wizard.shownPanel() == QLatin1String(panel); }))
-        throw std::runtime_error(std::string("never reached ") + panel + ", but " +
-                                 wizard.shownPanel().toStdString() + ": " +
-                                 child<QLabel>(wizard, "lblUploadError")->text().toStdString());
-}
-
-// Something like a landscape: sky, sun and hills, so that sizes behave like a photo's.
-QStringList writePhotos(const QString& folder, int count)
-{
-    QStringList files;
-    for (int i = 0; i < count; ++i) {
-        QImage picture(3200, 2400, QImage::Format_RGB32);
-        QPainter painter(&picture);
-        QLinearGradient sky(0, 0, 0, 2400);
-        sky.setColorAt(0, QColor(40 + 20 * i, 90, 200));
-        sky.setColorAt(1, QColor(250, 200, 120));
-        painter.fillRect(picture.rect(), sky);
-        QRadialGradient sun(QPointF(600 + 300 * i, 700), 400);
-        sun.setColorAt(0, Qt::white);
-        sun.setColorAt(1, Qt::transparent);
-        painter.fillRect(picture.rect(), sun);
-        painter.setBrush(QColor(40, 110 + 10 * i, 50));
-        painter.setPen(Qt::NoPen);
-        painter.drawEllipse(QRect(-800, 1600, 3000, 1800));
-        painter.drawEllipse(QRect(1400, 1800, 3000, 1600));
-        painter.end();
-        const QString file = QDir(folder).filePath(QStringLiteral("IMG_%1.jpg").arg(4711 + i));
-        if (!picture.save(file, "JPG", 90))
-            throw std::runtime_error("cannot write a photo");
-        files << file;
-    }
-    return files;
+    if (!shot::waitUntil(
+            [&] { return !wizard.isBusy() && wizard.shownPanel() == QLatin1String(panel); }))
+        throw std::runtime_error(
+            std::string("never reached ") + panel + ", but " + wizard.shownPanel().toStdString() +
+            ": " + shot::child<QLabel>(wizard, "lblUploadError")->text().toStdString());
 }
 
 void pointAt(const photosite::test::SiteProcess& site)
@@ -108,9 +46,9 @@ void pointAt(const photosite::test::SiteProcess& site)
 
 void logIn(TfrmUpload& wizard, const char* password)
 {
-    child<QLineEdit>(wizard, "edPassword")->setText(QLatin1String(password));
-    child<QPushButton>(wizard, "btnLogin")->click();
-    waitUntil([&] { return !wizard.isBusy(); });
+    shot::child<QLineEdit>(wizard, "edPassword")->setText(QLatin1String(password));
+    shot::child<QPushButton>(wizard, "btnLogin")->click();
+    shot::waitUntil([&] { return !wizard.isBusy(); });
 }
 
 void createAlbum(TfrmUpload& wizard, const QString& name)
@@ -121,13 +59,13 @@ void createAlbum(TfrmUpload& wizard, const QString& name)
             dialog->accept();
         }
     });
-    emit child<QLabel>(wizard, "btnCreateAlbum")->linkActivated(QStringLiteral("#"));
+    emit shot::child<QLabel>(wizard, "btnCreateAlbum")->linkActivated(QStringLiteral("#"));
     waitForPanel(wizard, "pnSelectAlbum");
 }
 
 void chooseSize(TfrmUpload& wizard, TUploadFormat format)
 {
-    auto* sizes = child<QComboBox>(wizard, "cmbFormat");
+    auto* sizes = shot::child<QComboBox>(wizard, "cmbFormat");
     sizes->setCurrentIndex(sizes->findData(format.toSetting()));
 }
 
@@ -139,7 +77,7 @@ void grabOnArrival(TfrmUpload& wizard, std::map<QString, const char*> names)
                      [&wizard, names, taken](const QString& panel) {
                          const auto it = names.find(panel);
                          if (it != names.end() && taken->insert(panel).second)
-                             save(wizard, it->second);
+                             shot::save(wizard, it->second);
                      });
 }
 
@@ -160,47 +98,47 @@ void mainRun(const QStringList& photos)
                    {QStringLiteral("pnCheckingFreeSpace"), "upload-4-checking-free-space"}});
     wizard.SetPhotoFiles(photos);
     wizard.show();
-    waitUntil([] { return false; }, 200);
-    child<QLineEdit>(wizard, "edPassword")->setText(QStringLiteral("secret"));
-    save(wizard, "upload-1-login");
+    shot::waitUntil([] { return false; }, 200);
+    shot::child<QLineEdit>(wizard, "edPassword")->setText(QStringLiteral("secret"));
+    shot::save(wizard, "upload-1-login");
 
     logIn(wizard, "Wrong-one");
     waitForPanel(wizard, "pnLogin");
-    save(wizard, "upload-1-login-error");
+    shot::save(wizard, "upload-1-login-error");
 
     logIn(wizard, "Summer2024");
     waitForPanel(wizard, "pnSelectAlbum");
     createAlbum(wizard, QStringLiteral("Holiday Coast 2024"));
-    save(wizard, "upload-2-album");
+    shot::save(wizard, "upload-2-album");
 
-    child<QPushButton>(wizard, "btnNext1")->click();
+    shot::child<QPushButton>(wizard, "btnNext1")->click();
     chooseSize(wizard, {1600, 1200});
-    save(wizard, "upload-3-size");
+    shot::save(wizard, "upload-3-size");
 
     bool uploadTaken = false;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
         if (!uploadTaken && wizard.shownPanel() == QLatin1String("pnUpload") &&
-            child<QLabel>(wizard, "lblPct")->text() != QLatin1String("0 %") &&
-            !child<QLabel>(wizard, "lblUploadNo")->text().startsWith(QLatin1String("(1/"))) {
+            shot::child<QLabel>(wizard, "lblPct")->text() != QLatin1String("0 %") &&
+            !shot::child<QLabel>(wizard, "lblUploadNo")->text().startsWith(QLatin1String("(1/"))) {
             uploadTaken = true;
-            save(wizard, "upload-4-uploading");
+            shot::save(wizard, "upload-4-uploading");
         }
     });
     watch.start(5);
-    child<QPushButton>(wizard, "btnUpload")->click();
+    shot::child<QPushButton>(wizard, "btnUpload")->click();
     waitForPanel(wizard, "pnCompleted");
-    save(wizard, "upload-4-completed");
+    shot::save(wizard, "upload-4-completed");
 
     // Again, cancelled while preparing.
     wizard.hide();
     wizard.show();
     waitForPanel(wizard, "pnSelectAlbum");
-    child<QPushButton>(wizard, "btnNext1")->click();
-    child<QPushButton>(wizard, "btnUpload")->click();
-    child<QPushButton>(wizard, "btnCancelPrepare")->click();
+    shot::child<QPushButton>(wizard, "btnNext1")->click();
+    shot::child<QPushButton>(wizard, "btnUpload")->click();
+    shot::child<QPushButton>(wizard, "btnCancelPrepare")->click();
     waitForPanel(wizard, "pnCanceled");
-    save(wizard, "upload-4-canceled");
+    shot::save(wizard, "upload-4-canceled");
 }
 
 // An account of 1 MB: the preparing pass stops at the cap and the space is too small; then
@@ -220,16 +158,16 @@ void smallAccountRun(const QStringList& photos)
     logIn(wizard, "Winter2024");
     waitForPanel(wizard, "pnSelectAlbum");
     createAlbum(wizard, QStringLiteral("Family"));
-    child<QPushButton>(wizard, "btnNext1")->click();
+    shot::child<QPushButton>(wizard, "btnNext1")->click();
     chooseSize(wizard, {0, 0});
-    child<QPushButton>(wizard, "btnUpload")->click();
+    shot::child<QPushButton>(wizard, "btnUpload")->click();
     waitForPanel(wizard, "pnNotEnoughSpace");
-    save(wizard, "upload-4-not-enough-space");
+    shot::save(wizard, "upload-4-not-enough-space");
 
     site.stop();
-    child<QPushButton>(wizard, "btnRetry")->click();
+    shot::child<QPushButton>(wizard, "btnRetry")->click();
     waitForPanel(wizard, "pnUploadError");
-    save(wizard, "upload-4-error");
+    shot::save(wizard, "upload-4-error");
 }
 
 // A site that answers every request with one login answer, for the notice and the stop
@@ -292,7 +230,7 @@ void messageRun(int kind, const QString& message, const char* panel, const char*
     wizard.show();
     logIn(wizard, "Summer2024");
     waitForPanel(wizard, panel);
-    save(wizard, name);
+    shot::save(wizard, name);
 }
 
 } // namespace
@@ -305,12 +243,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: velko-upload-shot OUTPUT_FOLDER\n");
         return 1;
     }
-    gOutput = app.arguments()[1];
+    shot::setOutputFolder(app.arguments()[1]);
     QTemporaryDir config;
     QTemporaryDir photos;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     try {
-        const QStringList files = writePhotos(photos.path(), 10);
+        const QStringList files = shot::writePhotos(photos.path(), 10, 3200);
         mainRun(files.mid(0, 5));
         QFile::remove(userSettingsPath());
         smallAccountRun(files);
