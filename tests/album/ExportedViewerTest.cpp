@@ -2,6 +2,7 @@
 // of it, run under a private Xvfb and watched through the screen's pixels; its libraries, size
 // and version area; damaged albums.
 #include "Bitmap.h"
+#include "ChildProgram.h"
 #include "ContainerTestFiles.h"
 #include "ImagingResult.h"
 #include "JpegCodec.h"
@@ -101,21 +102,7 @@ public:
         if (pipe2(output, O_CLOEXEC) != 0 || pipe2(picture, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
         environment.push_back("VELKO_FIRST_PICTURE_FD=3");
-        mPid = fork();
-        if (mPid == 0) {
-            dup2(output[1], 1);
-            dup2(output[1], 2);
-            dup2(picture[1], 3);
-            std::vector<char*> argv, envp;
-            for (const std::string& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            for (const std::string& variable : environment)
-                envp.push_back(const_cast<char*>(variable.c_str()));
-            argv.push_back(nullptr);
-            envp.push_back(nullptr);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
+        mPid = testsupport::startProgram(arguments, environment, output[1], {{3, picture[1]}});
         close(output[1]);
         close(picture[1]);
         mOutput = output[0];

@@ -1,5 +1,6 @@
 // The screensaver installer program: installers written with the container writer on copies of
 // the built program, run into a temporary home without a display and once under Xvfb.
+#include "ChildProgram.h"
 #include "ContainerTestFiles.h"
 #include "TViewerFile.h"
 #include "XvfbServer.h"
@@ -42,20 +43,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments,
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
-    const pid_t child = fork();
-    if (child == 0) {
-        dup2(out[1], 1);
-        dup2(out[1], 2);
-        std::vector<char*> argv, envp;
-        for (const std::string& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        for (const std::string& variable : environment)
-            envp.push_back(const_cast<char*>(variable.c_str()));
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
-    }
+    const pid_t child = testsupport::startProgram(arguments, environment, out[1]);
     close(out[1]);
     if (whileRunning)
         whileRunning(child);
