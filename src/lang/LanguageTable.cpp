@@ -498,6 +498,13 @@ constexpr LanguageRow kRows[] = {
      {"Screen Saver Installer", "Programma di installazione salvaschermo",
       "Programme d'installation d'écran de veille", "Bildschirmschoner-Installationsprogramm",
       "Instalador de protector de pantalla", "Installatieprogramma voor schermbeveiliging"}},
+    {428,
+     {"The program file has no room for the file information.",
+      "Il file del programma non ha spazio per le informazioni sul file.",
+      "Le fichier du programme n'a pas de place pour les informations sur le fichier.",
+      "Die Programmdatei bietet keinen Platz für die Dateiinformationen.",
+      "El archivo del programa no tiene espacio para la información del archivo.",
+      "Het programmabestand heeft geen ruimte voor de bestandsinformatie."}},
     // Web album upload
     {501, {"Login", "Accesso", "Connexion", "Anmeldung", "Inicio de sesión", "Aanmelden"}},
     {502,
