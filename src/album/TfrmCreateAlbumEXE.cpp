@@ -90,6 +90,7 @@ enum TextId : unsigned
     TextInstallerCreated = 425,
     TextAskScreensaver = 426,
     TextInstallerFiles = 427,
+    TextNoVersionArea = 428,
 };
 
 enum Page
@@ -733,7 +734,7 @@ void TfrmCreateAlbumEXE::btnCreateClick()
 
     auto job = std::make_shared<FileJob>();
     job->body = [source, target, temporary = d->temporaryFileName, title = d->title,
-                 company = d->company, comments = d->comments,
+                 company = d->company, comments = d->comments, noRoom = GetText(TextNoVersionArea),
                  reserved = album::reservedBlockCount(int(d->files.size()), d->slideshow)](
                     FileJob& result, const std::atomic<int>& cancel) {
         CopyFileFailure failure;
@@ -752,8 +753,12 @@ void TfrmCreateAlbumEXE::btnCreateClick()
             return;
         }
         try {
-            album::WriteVersionInfo(localName(output), title.toStdString(), comments.toStdString(),
-                                    company.toStdString());
+            // Without its area the program would carry none of the user's file information.
+            if (!album::WriteVersionInfo(localName(output), title.toStdString(),
+                                         comments.toStdString(), company.toStdString())) {
+                result.error = noRoom;
+                return;
+            }
             album::BeginViewerFile(localName(output), reserved);
         } catch (const std::exception& error) {
             result.error = reasonOf(error);

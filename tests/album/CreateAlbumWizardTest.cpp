@@ -473,6 +473,37 @@ TEST_F(ExportWizard, AContainerThatCannotBeBegunShowsTheSystemsReason)
     EXPECT_EQ(wizard->ActivePageIndex(), 1);
 }
 
+// A viewer program without its version area, or with two, cannot take the file information.
+class ExportWizardVersionArea : public ExportWizard, public testing::WithParamInterface<int>
+{};
+
+TEST_P(ExportWizardVersionArea, IsAnErrorTheUserSees)
+{
+    const auto area = album::emptyVersionArea();
+    QByteArray viewer(3000, '\x7f');
+    for (int i = 0; i < GetParam(); ++i)
+        viewer.insert(500 + i * 1500, reinterpret_cast<const char*>(area.data()),
+                      qsizetype(area.size()));
+    writeFile(viewerProgram(), viewer);
+    start(photos(1), "rbAlbum");
+    child<QLineEdit>(*wizard, "edTitle")->setText(QStringLiteral("Alps"));
+    QString message;
+    onModal<QMessageBox>([&message](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+    });
+    clickCreate(path("out/album"));
+    ASSERT_TRUE(pumpUntil([&] { return !message.isEmpty() && !wizard->isBusy(); }));
+    EXPECT_EQ(message, GetText(418) + QLatin1Char('\n') + GetText(428));
+    EXPECT_EQ(wizard->ActivePageIndex(), 1);
+    EXPECT_FALSE(QFileInfo::exists(path("out/album")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Areas, ExportWizardVersionArea, testing::Values(0, 2),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return info.param == 0 ? std::string("None") : std::string("Two");
+                         });
+
 TEST_F(ExportWizard, AMissingViewerProgramIsNamed)
 {
     ASSERT_TRUE(QFile::remove(viewerProgram()));
