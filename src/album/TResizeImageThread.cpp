@@ -214,16 +214,10 @@ void TResizeImageThread::execute()
         const std::optional<qintptr> answered = send(WM_EXPORT_PROGRESS, i);
         if (isTerminated())
             return;
-        if (!answered) {
-            fail(QStringLiteral("The export window did not take photo %1.").arg(i + 1));
-            return;
-        }
-        // The pictures were started from the worker's own list, ahead of the window.
-        if (p.currentFile != p.job.files[i]) {
-            fail(QStringLiteral("The export window handed over \"%1\" as photo %2, not \"%3\".")
-                     .arg(p.currentFile)
-                     .arg(i + 1)
-                     .arg(p.job.files[i]));
+        // The pictures were started from the worker's own list, ahead of the window. Only a
+        // wrong window gets either failure: the user hears of no reason beyond the failure.
+        if (!answered || p.currentFile != p.job.files[i]) {
+            fail(QString());
             return;
         }
 
@@ -241,16 +235,17 @@ void TResizeImageThread::execute()
             continue; // a photo that cannot be read leaves no number
 
         // A thumbnail and its picture go together: the cancel is looked at before the pair.
+        // False only when another container was begun meanwhile, which no user can cause.
         try {
             const auto add = [&](const std::string& name, const QByteArray& bytes) {
-                if (!AddViewerResource(p.outputFile, name, bytes.constData(),
-                                       std::size_t(bytes.size())))
-                    throw ContainerError("The file " + p.outputFile +
-                                         " is not the export's output file any more");
+                return AddViewerResource(p.outputFile, name, bytes.constData(),
+                                         std::size_t(bytes.size()));
             };
-            if (!p.job.slideshow)
-                add(blockName("VELKO_THUMB", written), *photo.thumbnail);
-            add(blockName("VELKO_PIC", written), *photo.picture);
+            if ((!p.job.slideshow && !add(blockName("VELKO_THUMB", written), *photo.thumbnail)) ||
+                !add(blockName("VELKO_PIC", written), *photo.picture)) {
+                fail(QString());
+                return;
+            }
         } catch (const ContainerError& error) {
             fail(QString::fromLocal8Bit(error.what()));
             return;

@@ -36,7 +36,8 @@ public:
     void setCurrentFile(const QString& fileName);
     // Inside the handler of the last WM_EXPORT_PROGRESS (N or -1) or after the worker ended.
     int picturesWritten() const;
-    // Inside the handler of WM_EXPORT_PROGRESS with -1: the system's reason.
+    // Inside the handler of WM_EXPORT_PROGRESS with -1: the system's reason, empty when the
+    // failure had none to give (the window handed over the wrong photo, say).
     QString failure() const;
 
 private:

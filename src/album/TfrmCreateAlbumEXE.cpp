@@ -125,9 +125,11 @@ QString reasonOf(const std::exception& error)
     return QString::fromLocal8Bit(error.what());
 }
 
-// 418 with the system's reason on a line of its own.
+// 418 with the system's reason on a line of its own, when there is one.
 QString notCreatedText(const QString& reason)
 {
+    if (reason.isEmpty())
+        return GetText(TextNotCreated);
     return GetText(TextNotCreated) + QLatin1Char('\n') + reason;
 }
 
@@ -863,10 +865,9 @@ void TfrmCreateAlbumEXE::exportDone(int serial, int pictures)
                 added = album::AddViewerText(file, "VELKO_TITLE", titleBytes.toStdString());
             if (added)
                 added = album::AddViewerResource(file, "VELKO_SLIDESHOW", &flag, 1);
-            if (!added) {
-                result.error = QStringLiteral("The output file's blocks cannot be added.");
+            // False only when another container was begun meanwhile: no reason to give.
+            if (!added)
                 return;
-            }
         } catch (const std::exception& error) {
             result.error = reasonOf(error);
             return;
