@@ -115,8 +115,7 @@ std::string localName(const QString& path)
     return QFile::encodeName(path).toStdString();
 }
 
-// The system's own words where it gave a reason; the temporary file's name means nothing to
-// the user.
+// The system's own words where it gave a reason.
 QString reasonOf(const std::exception& error)
 {
     const auto* container = dynamic_cast<const album::ContainerError*>(&error);
@@ -822,10 +821,9 @@ qintptr TfrmCreateAlbumEXE::exportWindowProc(const WindowMessage& message)
     // The worker ends once this returns; the window takes over outside its message.
     const int serial = d->exportSerial;
     if (index == -1) {
-        // The user knows the file by the name given, not by its temporary one.
+        // The reason names the file that failed, which may be the temporary one: then it is
+        // the temporary folder's disk that is full, not the target's.
         QString reason = d->worker->failure();
-        if (d->output != d->targetFileName)
-            reason.replace(d->output, d->targetFileName);
         QTimer::singleShot(
             0, this, [this, serial, reason = std::move(reason)] { exportFailed(serial, reason); });
     } else {

@@ -452,6 +452,8 @@ TEST_F(ExportWizard, AFullDiskDuringTheExportEndsItWithTheSystemsReason)
         << result().toStdString();
     EXPECT_FALSE(shown("pnFinishOptions"));
     EXPECT_FALSE(QFileInfo::exists(path("out/show")));
+    // The temporary file is the one that did not fit, and the reason says so.
+    EXPECT_TRUE(result().contains(path("tmp"))) << result().toStdString();
 }
 
 TEST_F(ExportWizard, AContainerThatCannotBeBegunShowsTheSystemsReason)
