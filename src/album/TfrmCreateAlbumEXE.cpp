@@ -1078,13 +1078,26 @@ void TfrmCreateAlbumEXE::lblExSSCreateInstallerClick()
     auto job = std::make_shared<FileJob>();
     job->body = [source, installer, screensaver = d->targetFileName,
                  title = album::installerTitle(d->title, d->targetFileName),
-                 creator = album::installerCreator(d->company)](FileJob& result,
-                                                                const std::atomic<int>& cancel) {
+                 creator = album::installerCreator(d->company), cancelled = GetText(TextCancelled)](
+                    FileJob& result, const std::atomic<int>& cancel) {
+        // Whatever ends the job early, no half installer stays behind to be run.
+        struct RemoveUnlessDone
+        {
+            const QString& path;
+            const FileJob& result;
+            ~RemoveUnlessDone()
+            {
+                album::EndViewerFile();
+                if (!result.ok)
+                    QFile::remove(path);
+            }
+        };
         CopyFileFailure failure;
         if (!CopyFileReadOnlySafe(source, installer, false, {}, &cancel, &failure)) {
-            result.error = failure.text;
+            result.error = cancel.load() != 0 ? cancelled : failure.text;
             return;
         }
+        const RemoveUnlessDone guard{installer, result};
         QFile input(screensaver);
         if (!input.open(QIODevice::ReadOnly)) {
             result.error = input.errorString();
@@ -1094,25 +1107,34 @@ void TfrmCreateAlbumEXE::lblExSSCreateInstallerClick()
         const int pieces = album::installerPieceCount(input.size());
         try {
             album::BeginViewerFile(file, std::uint32_t(pieces) + 4);
+            // The Add calls fail only when another container was begun: no reason to give.
             for (int piece = 1; piece <= pieces; ++piece) {
                 const QByteArray bytes = input.read(album::kInstallerPieceSize);
-                if (bytes.isEmpty() || cancel.load() != 0)
-                    throw std::runtime_error(input.errorString().toStdString());
-                album::AddViewerResource(file, "VELKOSS" + std::to_string(piece), bytes.data(),
-                                         std::size_t(bytes.size()));
+                if (cancel.load() != 0) {
+                    result.error = cancelled;
+                    return;
+                }
+                if (bytes.isEmpty()) {
+                    // A read error has the system's text; a screensaver that shrank has none.
+                    if (input.error() != QFileDevice::NoError)
+                        result.error = input.errorString();
+                    return;
+                }
+                if (!album::AddViewerResource(file, "VELKOSS" + std::to_string(piece), bytes.data(),
+                                              std::size_t(bytes.size())))
+                    return;
             }
-            album::AddViewerNumber32(file, "VELKOSSN", std::uint32_t(pieces));
-            album::AddViewerText(file, "VELKOSST", title.toStdString());
-            album::AddViewerText(file, "VELKOSSC", creator.toStdString());
-            album::AddViewerText(
-                file, "VELKOSSG",
-                QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString());
+            const std::string guid =
+                QUuid::createUuid().toString(QUuid::WithBraces).toUpper().toStdString();
+            if (!album::AddViewerNumber32(file, "VELKOSSN", std::uint32_t(pieces)) ||
+                !album::AddViewerText(file, "VELKOSST", title.toStdString()) ||
+                !album::AddViewerText(file, "VELKOSSC", creator.toStdString()) ||
+                !album::AddViewerText(file, "VELKOSSG", guid))
+                return;
         } catch (const std::exception& error) {
-            album::EndViewerFile();
             result.error = reasonOf(error);
             return;
         }
-        album::EndViewerFile();
         result.ok = makeProgram(installer, result.error);
     };
     runFileJob(job, &TfrmCreateAlbumEXE::installerWritten);

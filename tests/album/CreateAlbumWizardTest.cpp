@@ -330,6 +330,29 @@ TEST_F(ExportWizard, AScreensaverKeepsScrOffersBothOptionsAndPacksIntoAnInstalle
             .hasMatch());
 }
 
+TEST_F(ExportWizard, AnInstallerThatCannotBeWrittenIsRemovedAndTheReasonShown)
+{
+    start(photos(2), "rbScreenSaver");
+    create(path("out/Winter.scr"));
+    QString message;
+    answerSaveDialog(path("out/install-winter"));
+    onModal<QMessageBox>([&message](QMessageBox* box) {
+        message = box->text();
+        box->accept();
+    });
+    bool ended = false;
+    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
+    {
+        // The copy of the installer program and its directory fit, the screensaver does not.
+        FileSizeLimit limit(1500 + 400);
+        child<QToolButton>(*wizard, "btnExSSCreateInstaller")->click();
+        ASSERT_TRUE(pumpUntil([&] { return ended; }, 30s));
+    }
+    EXPECT_EQ(message,
+              GetText(418) + QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(EFBIG)));
+    EXPECT_FALSE(QFileInfo::exists(path("out/install-winter")));
+}
+
 TEST_F(ExportWizard, SettingTheActiveScreensaverInstallsACopyForXScreenSaver)
 {
     writeFile(path("home/.xscreensaver"),
