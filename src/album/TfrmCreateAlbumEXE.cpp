@@ -47,12 +47,15 @@
 #include <QVBoxLayout>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
+#include <utility>
 
 using namespace wizardpage;
 
@@ -266,6 +269,7 @@ public:
     bool completed() const { return mCompleted.load(); }
 
 protected:
+    // The body records its own failure; the window is told of the end whatever happened.
     void execute() override
     {
         mBody(cancelFlag());
@@ -959,8 +963,25 @@ void TfrmCreateAlbumEXE::runFileJob(std::shared_ptr<FileJob> job,
     ++d->fileJobSerial;
     d->fileJobThread = std::make_unique<FileJobThread>(
         [this](const WindowMessage& message) { return fileJobWindowProc(message); },
-        [job](const std::atomic<int>& cancel) { job->body(*job, cancel); });
-    d->fileJobThread->start();
+        [job](const std::atomic<int>& cancel) noexcept {
+            try {
+                job->body(*job, cancel);
+            } catch (const std::exception& error) {
+                job->ok = false;
+                job->error = reasonOf(error);
+            } catch (...) {
+                job->ok = false;
+                job->error.clear();
+            }
+        });
+    if (!d->fileJobThread->start()) {
+        // A thread is refused for want of resources; the window goes on without one.
+        d->fileJobThread.reset();
+        job->ok = false;
+        job->error = QString::fromLocal8Bit(std::strerror(EAGAIN));
+        if (auto next = std::exchange(d->fileJobThen, nullptr))
+            (this->*next)();
+    }
 }
 
 qintptr TfrmCreateAlbumEXE::fileJobWindowProc(const WindowMessage& message)
