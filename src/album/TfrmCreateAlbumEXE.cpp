@@ -1047,10 +1047,13 @@ void TfrmCreateAlbumEXE::lblExSSSetDefaultClick()
         if (QDir().mkpath(folder) && CopyFileReadOnlySafe(target, copy, false, {}, &cancel) &&
             makeProgram(copy, ignored))
             program = copy;
+        // Without a settings file the user still picks it in the settings program; a settings
+        // file that cannot be read or replaced is the user's to hear of.
         try {
             album::registerScreensaver(localName(program), title.toStdString(), true);
-        } catch (const std::exception&) {
-            // Without a settings file to write the user still picks it in the settings program.
+        } catch (const std::system_error& error) {
+            result.error = QString::fromLocal8Bit(error.what());
+            return;
         }
         result.output = program;
         result.ok = true;
@@ -1062,6 +1065,12 @@ void TfrmCreateAlbumEXE::lblExSSSetDefaultClick()
 void TfrmCreateAlbumEXE::screensaverSet()
 {
     d->busyCursor.reset();
+    if (!d->fileJob->ok) {
+        showMessage(this, QMessageBox::Critical, notCreatedText(d->fileJob->error),
+                    "ScreensaverNotSet");
+        emit finishOptionDone();
+        return;
+    }
     for (const char* name : {"xscreensaver-settings", "xscreensaver-demo"}) {
         const QString program = QStandardPaths::findExecutable(QLatin1String(name));
         if (!program.isEmpty()) {

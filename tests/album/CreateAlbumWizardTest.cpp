@@ -353,6 +353,29 @@ TEST_F(ExportWizard, AnInstallerThatCannotBeWrittenIsRemovedAndTheReasonShown)
     EXPECT_FALSE(QFileInfo::exists(path("out/install-winter")));
 }
 
+TEST_F(ExportWizard, ASettingsFileThatCannotBeReplacedIsReported)
+{
+    // A folder in its place: reading it fails, for root too.
+    ASSERT_TRUE(QDir(path("home")).mkdir(QStringLiteral(".xscreensaver")));
+    start(photos(1), "rbScreenSaver");
+    create(path("out/Garden.scr"));
+    QString message;
+    onModal<QMessageBox>([&message](QMessageBox* box) {
+        box->buttons().constFirst()->click(); // Yes
+        onModal<QMessageBox>([&message](QMessageBox* error) {
+            message = error->text();
+            error->accept();
+        });
+    });
+    bool ended = false;
+    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
+    child<QToolButton>(*wizard, "btnExSSSetDefault")->click();
+    ASSERT_TRUE(pumpUntil([&] { return ended && !message.isEmpty(); }, 30s));
+    EXPECT_TRUE(message.startsWith(GetText(418) + QLatin1Char('\n'))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EISDIR))))
+        << message.toStdString();
+}
+
 TEST_F(ExportWizard, SettingTheActiveScreensaverInstallsACopyForXScreenSaver)
 {
     writeFile(path("home/.xscreensaver"),
