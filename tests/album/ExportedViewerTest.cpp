@@ -59,8 +59,8 @@ struct AlbumSpec
     std::vector<std::uint32_t> colours;
     std::string title;
     std::uint8_t slideshow = 0;
-    // Replaces photo 0's bytes when set.
-    std::optional<std::string> firstPhotoBytes;
+    // The index of a photo and the bytes that replace it.
+    std::optional<std::pair<std::uint32_t, std::string>> replacedPhoto;
 };
 
 // An album program as the export writes it: the copied program, then the blocks.
@@ -78,8 +78,8 @@ std::string writeAlbum(const fs::path& folder, const AlbumSpec& spec)
                                      std::size_t(thumbnail.size()));
         }
         QByteArray picture = solidJpeg(spec.colours[i], 640, 480);
-        if (i == 0 && spec.firstPhotoBytes)
-            picture = QByteArray::fromStdString(*spec.firstPhotoBytes);
+        if (spec.replacedPhoto && spec.replacedPhoto->first == i)
+            picture = QByteArray::fromStdString(spec.replacedPhoto->second);
         album::AddViewerResource(path, "VELKO_PIC" + n, picture.data(),
                                  std::size_t(picture.size()));
     }
@@ -412,10 +412,42 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedAlbum{"BareProgram", bareProgram, "holds no photo album, or its album is damaged"},
         DamagedAlbum{"Truncated", truncatedAlbum, "holds no photo album, or its album is damaged"},
         DamagedAlbum{"BlockOutsideTheFile", firstBlockOutside, "lies outside the data"},
-        DamagedAlbum{"NoPhotos", settingsOnly, "This album holds no photos."},
-        DamagedAlbum{"PhotoIsNoJpeg",
-                     [](const fs::path& folder) {
-                         return writeAlbum(folder, {{kRed}, "", 0, std::string(5000, 'x')});
-                     },
-                     "Photo 1 of the album cannot be shown"}),
+        DamagedAlbum{"NoPhotos", settingsOnly, "This album holds no photos."}),
     [](const testing::TestParamInfo<DamagedAlbum>& info) { return info.param.name; });
+
+// A photo that is no JPEG gets a grey placeholder; the album goes on around it.
+TEST_F(ExportedViewer, DamagedPhotoGetsAPlaceholderAndIsPassedOver)
+{
+    constexpr std::uint32_t kPlaceholderGrey = 0x404040;
+    const std::string garbage(5000, 'x');
+    {
+        const std::string program =
+            writeAlbum(mFolder.path(), {{kRed, kGreen, kBlue}, "", 0, {{1, garbage}}});
+        RunningProgram run({program}, environment());
+        ASSERT_TRUE(run.waitForFirstPicture()) << run.output();
+        const auto window = mScreen->windowOfClass("velko-album");
+        ASSERT_NE(window, 0u);
+        const auto [width, height] = mScreen->size(window);
+        const int x = width / 2, y = height / 2 - 40; // above the placeholder's line
+        EXPECT_TRUE(mScreen->waitForColour(window, x, y, kRed));
+        mScreen->key(window, "Right");
+        EXPECT_TRUE(mScreen->waitForColour(window, x, y, kPlaceholderGrey));
+        mScreen->key(window, "Right");
+        EXPECT_TRUE(mScreen->waitForColour(window, x, y, kBlue));
+        mScreen->key(window, "Escape");
+        EXPECT_EQ(run.waitForExit(), 0) << run.output();
+    }
+
+    // The very first photo damaged: the slideshow starts and moves on at its pace.
+    const std::string program = writeAlbum(mFolder.path(), {{kRed, kGreen}, "", 1, {{0, garbage}}});
+    RunningProgram run({program}, environment());
+    ASSERT_TRUE(run.waitForFirstPicture()) << run.output();
+    const auto window = mScreen->windowOfClass("velko-album");
+    ASSERT_NE(window, 0u);
+    const auto [width, height] = mScreen->size(window);
+    EXPECT_TRUE(mScreen->waitForColour(window, width / 2, height / 3, kPlaceholderGrey));
+    EXPECT_TRUE(mScreen->waitForColour(window, width / 2, height / 3, kGreen, 8s));
+    mScreen->key(window, "Escape");
+    EXPECT_EQ(run.waitForExit(), 0);
+    EXPECT_NE(run.output().find("Photo 1 of the album cannot be shown"), std::string::npos);
+}

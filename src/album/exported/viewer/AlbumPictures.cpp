@@ -40,6 +40,8 @@ const RgbImage& AlbumPictures::picture(int index, int boxWidth, int boxHeight)
             mPictures.splice(mPictures.begin(), mPictures, it);
             return mPictures.front().image;
         }
+    if (const auto damaged = mDamaged.find(index); damaged != mDamaged.end())
+        throw PictureError(damaged->second);
     const std::optional<std::vector<std::uint8_t>> bytes = mReader.block(pictureName(index));
     if (!bytes)
         throw album::ContainerError("The album lacks photo " + std::to_string(index + 1) + ".");
@@ -47,8 +49,10 @@ const RgbImage& AlbumPictures::picture(int index, int boxWidth, int boxHeight)
     try {
         image = decodeJpeg(*bytes, boxWidth, boxHeight);
     } catch (const PictureError& error) {
-        throw PictureError("Photo " + std::to_string(index + 1) +
-                           " of the album cannot be shown: " + error.what() + ".");
+        const std::string why = "Photo " + std::to_string(index + 1) +
+                                " of the album cannot be shown: " + error.what() + ".";
+        mDamaged.emplace(index, why);
+        throw PictureError(why);
     }
     mPictures.push_front({index, boxWidth, boxHeight, std::move(image)});
     if (mPictures.size() > kKeptPictures)

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <list>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,8 +25,8 @@ public:
     // The export's choice: true for a slideshow or screensaver, false for the photo viewer.
     bool slideshow() const { return mSlideshow; }
 
-    // Photo index fitted into the box; throws PictureError or album::ContainerError for a
-    // damaged photo.
+    // Photo index fitted into the box; throws PictureError for a photo that cannot be decoded
+    // (remembered, so it is not read again) and album::ContainerError when the file cannot be read.
     const RgbImage& picture(int index, int boxWidth, int boxHeight);
     // The photo's thumbnail, empty when it is missing or damaged (the photo itself may be fine).
     const RgbImage& thumbnail(int index);
@@ -44,7 +45,8 @@ private:
     int mCount = 0;
     std::string mTitle;
     bool mSlideshow = false;
-    std::list<Cached> mPictures; // most recently used first
+    std::list<Cached> mPictures;         // most recently used first
+    std::map<int, std::string> mDamaged; // photo index -> why it cannot be shown
     std::vector<std::optional<RgbImage>> mThumbnails;
 };
 

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <stdexcept>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,7 @@ constexpr std::uint32_t kStripBackground = 0x1b1b1b;
 constexpr std::uint32_t kSeparator = 0x2c2c2c;
 constexpr std::uint32_t kCell = 0x262626;
 constexpr std::uint32_t kPlaceholder = 0x333333;
+constexpr std::uint32_t kDamagedPhoto = 0x404040;
 constexpr std::uint32_t kAccent = 0xd9482b;
 constexpr std::uint32_t kScrollMark = 0x5a5a5a;
 constexpr std::uint32_t kPanel = 0x262626;
@@ -369,7 +371,7 @@ bool AlbumWindow::idleWork()
     // cost the server many round trips, so the first frame has no text.
     if (!mPresented)
         return false;
-    if (!mFont && mMode != ShowMode::Screensaver) {
+    if (!mFont && (mMode != ShowMode::Screensaver || mPlaceholderShown)) {
         mFont = std::make_unique<TextFont>(mDisplay, 13, false);
         mBoldFont = std::make_unique<TextFont>(mDisplay, 13, true);
         mHeadingFont = std::make_unique<TextFont>(mDisplay, 17, true);
@@ -378,7 +380,8 @@ bool AlbumWindow::idleWork()
             XDefineCursor(mDisplay, mWindow, cursor);
             XFreeCursor(mDisplay, cursor);
         }
-        mNeedsRender = mMode == ShowMode::Viewer || mPaused || mLegendUntil || mShowInformation;
+        mNeedsRender = mMode == ShowMode::Viewer || mPaused || mLegendUntil || mShowInformation ||
+                       mPlaceholderShown;
         return true;
     }
     if (mMode == ShowMode::Viewer) {
@@ -406,7 +409,7 @@ bool AlbumWindow::idleWork()
         try {
             mPictures.picture(next, box.width, box.height);
         } catch (const std::exception&) {
-            // Reported when the photo is shown.
+            // Its placeholder, or the end for an unreadable file, comes when it is shown.
         }
         return true;
     }
@@ -478,6 +481,7 @@ AlbumWindow::PictureBox AlbumWindow::pictureBox() const
 void AlbumWindow::render()
 {
     mNeedsRender = false;
+    mPlaceholderShown = false;
     if (mMode == ShowMode::Viewer)
         renderViewer();
     else
@@ -509,10 +513,7 @@ void AlbumWindow::renderViewer()
 
     const int areaWidth = width - kStripWidth;
     const int areaHeight = height - kStatusHeight;
-    const PictureBox box = pictureBox();
-    const RgbImage& picture = mPictures.picture(mCurrent, box.width, box.height);
-    canvas.picture(picture, kStripWidth + (areaWidth - picture.width) / 2,
-                   (areaHeight - picture.height) / 2);
+    renderCurrent(pictureBox(), kStripWidth + areaWidth / 2, areaHeight / 2);
 
     renderStrip(height);
 
@@ -573,10 +574,7 @@ void AlbumWindow::renderShow()
 {
     Canvas& canvas = *mCanvas;
     canvas.beginFrame(0x000000);
-    const PictureBox box = pictureBox();
-    const RgbImage& picture = mPictures.picture(mCurrent, box.width, box.height);
-    canvas.picture(picture, (canvas.width() - picture.width) / 2,
-                   (canvas.height() - picture.height) / 2);
+    renderCurrent(pictureBox(), canvas.width() / 2, canvas.height() / 2);
     if (mMode == ShowMode::Screensaver || !mFont)
         return;
     if (mPaused)
@@ -585,6 +583,34 @@ void AlbumWindow::renderShow()
         renderLegend();
     if (mShowInformation)
         renderInformation();
+}
+
+void AlbumWindow::renderCurrent(PictureBox box, int centreX, int centreY)
+{
+    try {
+        const RgbImage& picture = mPictures.picture(mCurrent, box.width, box.height);
+        mCanvas->picture(picture, centreX - picture.width / 2, centreY - picture.height / 2);
+    } catch (const PictureError& error) {
+        // One bad photo must not end the album: the viewer stays usable and the shows go on.
+        if (mReportedDamage.insert(mCurrent).second)
+            std::fprintf(stderr, "%s\n", error.what());
+        renderPlaceholder(box, centreX, centreY);
+    }
+}
+
+void AlbumWindow::renderPlaceholder(PictureBox box, int centreX, int centreY)
+{
+    mPlaceholderShown = true;
+    const int width = std::min(box.width, box.height * 4 / 3);
+    const int height = width * 3 / 4;
+    mCanvas->fill(centreX - width / 2, centreY - height / 2, width, height, kDamagedPhoto);
+    // The first frame goes out before the fonts are loaded; the text follows with them.
+    if (!mFont)
+        return;
+    const std::string text =
+        mFont->elided("Photo " + std::to_string(mCurrent + 1) + " cannot be shown", width - 16);
+    mCanvas->text(*mFont, centreX - mFont->width(text) / 2,
+                  centreY + (mFont->ascent() - mFont->descent()) / 2, text, kQuietText);
 }
 
 void AlbumWindow::renderPaused()

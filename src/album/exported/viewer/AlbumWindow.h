@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 namespace exported {
@@ -33,7 +34,8 @@ public:
 
     // Runs until the user ends it, stopFd becomes readable (a signal) or the screensaver's
     // window goes away. Writes one line to firstPictureFd (when >= 0) once the first picture is
-    // on screen. A damaged photo ends it with PictureError or album::ContainerError.
+    // on screen. A photo that cannot be decoded gets a placeholder; a file that can no longer be
+    // read ends it with album::ContainerError.
     void run(int stopFd, int firstPictureFd);
 
 private:
@@ -62,6 +64,9 @@ private:
     void present();
     void renderViewer();
     void renderShow();
+    // The current photo fitted into the box, or a placeholder centred on (centreX, centreY).
+    void renderCurrent(PictureBox box, int centreX, int centreY);
+    void renderPlaceholder(PictureBox box, int centreX, int centreY);
     void renderStrip(int height);
     void renderLegend();
     void renderPaused();
@@ -85,6 +90,8 @@ private:
     int mStripOffset = 0;
     bool mPaused = false;
     bool mShowInformation = false;
+    bool mPlaceholderShown = false;
+    std::set<int> mReportedDamage;
     std::optional<Clock::time_point> mNextSlide;
     std::optional<Clock::time_point> mLegendUntil;
 
