@@ -145,20 +145,6 @@ bool makeProgram(const QString& path, QString& error)
     return false;
 }
 
-QLabel* makeLink(QWidget* parent, const char* name)
-{
-    QLabel* label = makeLabel(parent, name);
-    label->setTextFormat(Qt::RichText);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
-void setLinkText(QLabel* label, const QString& text)
-{
-    label->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
-}
-
 QToolButton* makeFlatButton(QWidget* parent, const char* name, const QIcon& icon)
 {
     auto* button = new QToolButton(parent);

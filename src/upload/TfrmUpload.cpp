@@ -114,21 +114,6 @@ QWidget* makePage(const char* name)
     return page;
 }
 
-// A label that reads as a web link; its owner decides what a click opens.
-QLabel* makeLink(QWidget* parent, const char* name)
-{
-    QLabel* label = makeLabel(parent, name);
-    label->setTextFormat(Qt::RichText);
-    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
-    label->setCursor(Qt::PointingHandCursor);
-    return label;
-}
-
-void setLinkText(QLabel* label, const QString& text)
-{
-    label->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
-}
-
 // Whether the site is reached through a proxy; libproxy may fetch a PAC file for that.
 inline constexpr int WM_PROXY_FOUND = WM_USER + 1; // wParam: 1 through a proxy
 

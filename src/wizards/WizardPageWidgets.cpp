@@ -68,4 +68,18 @@ void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, c
     box.exec();
 }
 
+QLabel* makeLink(QWidget* parent, const char* name)
+{
+    QLabel* label = makeLabel(parent, name);
+    label->setTextFormat(Qt::RichText);
+    label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    label->setCursor(Qt::PointingHandCursor);
+    return label;
+}
+
+void setLinkText(QLabel* label, const QString& text)
+{
+    label->setText(QStringLiteral("<a href=\"#\">%1</a>").arg(text.toHtmlEscaped()));
+}
+
 } // namespace wizardpage

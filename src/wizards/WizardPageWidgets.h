@@ -22,6 +22,9 @@ QPushButton* makeButton(QWidget* parent, const char* name, QSize minimumSize = Q
 QVBoxLayout* pageLayout(QWidget* page);
 // The row of navigation buttons at the bottom right of a page.
 QHBoxLayout* buttonRow(std::initializer_list<QWidget*> buttons);
+// A label that reads as a web link; its owner decides what a click opens.
+QLabel* makeLink(QWidget* parent, const char* name);
+void setLinkText(QLabel* label, const QString& text);
 
 // A modal message box with the program's title and the table's OK; name lets tests find it.
 void showMessage(QWidget* parent, QMessageBox::Icon icon, const QString& text, const char* name);
