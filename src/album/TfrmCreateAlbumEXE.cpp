@@ -635,6 +635,11 @@ void TfrmCreateAlbumEXE::SetPhotoFiles(const QStringList& files)
     d->files = files;
 }
 
+const QStringList& TfrmCreateAlbumEXE::photoFiles() const
+{
+    return d->files;
+}
+
 QString TfrmCreateAlbumEXE::targetFileName() const
 {
     return d->targetFileName;

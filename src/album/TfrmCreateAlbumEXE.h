@@ -22,6 +22,7 @@ public:
 
     // The photos to export, in the main window's order.
     void SetPhotoFiles(const QStringList& files);
+    const QStringList& photoFiles() const;
 
     // What a caller or a test can watch: the file the user chose, and whether a file is being
     // prepared, exported or finished, or an installer or screensaver copy is being written.

@@ -4,6 +4,7 @@
 #include "ImagingResult.h"
 #include "JpegCodec.h"
 #include "LinkLabel.h"
+#include "ModalAnswer.h"
 #include "ProgramVersion.h"
 #include "ScreenSaverInhibitor.h"
 #include "ShellNamespace.h"
@@ -73,6 +74,7 @@ private slots:
     void theGridPaintsInTheGridColour();
     void viewAndSlideshowShowTheSelectedPhotos_data();
     void viewAndSlideshowShowTheSelectedPhotos();
+    void createViewerOpensTheExportWizardOnItsFirstPage();
 
 private:
     void setLanguageCode(const QString& code) const
@@ -649,6 +651,41 @@ void MainWindowTest::viewAndSlideshowShowTheSelectedPhotos()
     QCOMPARE(shown, QList<int>{0});
     QVERIFY2(seen.isNull(), "the viewer is destroyed once closed");
     QVERIFY2(!window.findChild<ScreenSaverInhibitor*>(), "the screen may sleep again");
+}
+
+void MainWindowTest::createViewerOpensTheExportWizardOnItsFirstPage()
+{
+    imaging::Bitmap bitmap;
+    QCOMPARE(bitmap.allocate(32, 24), imaging::Success);
+    QByteArray jpeg;
+    QCOMPARE(imaging::saveJpeg(bitmap, 90, jpeg), imaging::Success);
+    for (const char* name : {"home/a.jpg", "home/b.jpg", "home/c.jpg"})
+        mNamespace->writeFile(name, jpeg);
+
+    TfrmMain window;
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TfrmCreateAlbumEXE* wizard = window.createLongLivedWindows().frmCreateAlbumEXE;
+    TVelkoImageScroller* grid = window.imageScroller();
+    QVERIFY(pumpUntil([&] { return grid->photos().count() == 3; }));
+    grid->photos().at(1)->setSelected(true);
+    grid->photos().at(2)->setSelected(true);
+    const QStringList selected = {grid->photos().at(1)->path(), grid->photos().at(2)->path()};
+    // Left on a later page by an earlier export, it opens on the first again.
+    wizard->setActivePageIndex(2);
+
+    bool modal = false;
+    int page = -1;
+    onModal<TfrmCreateAlbumEXE>([&](TfrmCreateAlbumEXE* shown) {
+        modal = shown == wizard && shown->isModal();
+        page = shown->ActivePageIndex();
+        shown->reject();
+    });
+    child<QToolButton>(window, "btnCreateViewFile")->click();
+    QVERIFY(modal);
+    QCOMPARE(page, 0);
+    QCOMPARE(wizard->photoFiles(), selected);
 }
 
 QTEST_MAIN(MainWindowTest)
