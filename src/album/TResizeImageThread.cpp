@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -247,7 +248,11 @@ void TResizeImageThread::execute()
                 return;
             }
         } catch (const ContainerError& error) {
-            fail(QString::fromLocal8Bit(error.what()));
+            // The user reads the file and the system's words, not the container's English.
+            fail(error.errorNumber() != 0
+                     ? QString::fromLocal8Bit(p.outputFile + ": " +
+                                              std::strerror(error.errorNumber()))
+                     : QString());
             return;
         }
         p.written.store(++written);

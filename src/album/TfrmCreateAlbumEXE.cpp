@@ -1043,7 +1043,8 @@ void TfrmCreateAlbumEXE::lblExSSSetDefaultClick()
         try {
             album::registerScreensaver(localName(program), title.toStdString(), true);
         } catch (const std::system_error& error) {
-            result.error = QString::fromLocal8Bit(error.what());
+            result.error = QString::fromLocal8Bit(album::xscreensaverSettingsPath().string() +
+                                                  ": " + error.code().message());
             return;
         }
         result.output = program;
