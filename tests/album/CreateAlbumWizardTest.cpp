@@ -40,6 +40,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 // Takes the folders the wizard opens instead of a file manager.
@@ -164,6 +165,19 @@ protected:
     }
 
     QString path(const char* relative) const { return mDir.filePath(QLatin1String(relative)); }
+
+    // Runs a finish option and waits for its end; answers to its dialogs are set up before.
+    bool finishOption(const std::function<void()>& trigger)
+    {
+        bool ended = false;
+        const auto connection = QObject::connect(
+            wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&ended] { ended = true; });
+        trigger();
+        const bool done = pumpUntil([&ended] { return ended; }, 30s);
+        QObject::disconnect(connection);
+        return done;
+    }
+
     QString viewerProgram() const { return path("data/VIEWERDATA.dat"); }
 
     QStringList photos(int count, int width = 1600, int height = 1200)
@@ -300,10 +314,9 @@ TEST_F(ExportWizard, AScreensaverKeepsScrOffersBothOptionsAndPacksIntoAnInstalle
         message = box->text();
         box->accept();
     });
-    bool ended = false;
-    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
-    emit child<QLabel>(*wizard, "lblExSSCreateInstaller")->linkActivated(QStringLiteral("#"));
-    ASSERT_TRUE(pumpUntil([&] { return ended; }, 30s));
+    ASSERT_TRUE(finishOption([this] {
+        emit child<QLabel>(*wizard, "lblExSSCreateInstaller")->linkActivated(QStringLiteral("#"));
+    }));
     EXPECT_EQ(message, GetText(425));
 
     const QString installer = path("out/install-winter");
@@ -340,13 +353,11 @@ TEST_F(ExportWizard, AnInstallerThatCannotBeWrittenIsRemovedAndTheReasonShown)
         message = box->text();
         box->accept();
     });
-    bool ended = false;
-    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
     {
         // The copy of the installer program and its directory fit, the screensaver does not.
         FileSizeLimit limit(1500 + 400);
-        child<QToolButton>(*wizard, "btnExSSCreateInstaller")->click();
-        ASSERT_TRUE(pumpUntil([&] { return ended; }, 30s));
+        ASSERT_TRUE(finishOption(
+            [this] { child<QToolButton>(*wizard, "btnExSSCreateInstaller")->click(); }));
     }
     EXPECT_EQ(message,
               GetText(418) + QLatin1Char('\n') + QString::fromLocal8Bit(std::strerror(EFBIG)));
@@ -367,10 +378,9 @@ TEST_F(ExportWizard, ASettingsFileThatCannotBeReplacedIsReported)
             error->accept();
         });
     });
-    bool ended = false;
-    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
-    child<QToolButton>(*wizard, "btnExSSSetDefault")->click();
-    ASSERT_TRUE(pumpUntil([&] { return ended && !message.isEmpty(); }, 30s));
+    ASSERT_TRUE(
+        finishOption([this] { child<QToolButton>(*wizard, "btnExSSSetDefault")->click(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !message.isEmpty(); }, 30s));
     EXPECT_TRUE(message.startsWith(GetText(418) + QLatin1Char('\n'))) << message.toStdString();
     EXPECT_TRUE(message.contains(QString::fromLocal8Bit(std::strerror(EISDIR))))
         << message.toStdString();
@@ -387,10 +397,8 @@ TEST_F(ExportWizard, SettingTheActiveScreensaverInstallsACopyForXScreenSaver)
         EXPECT_EQ(box->text(), GetText(426));
         box->buttons().constFirst()->click(); // Yes
     });
-    bool ended = false;
-    QObject::connect(wizard.get(), &TfrmCreateAlbumEXE::finishOptionDone, [&] { ended = true; });
-    child<QToolButton>(*wizard, "btnExSSSetDefault")->click();
-    ASSERT_TRUE(pumpUntil([&] { return ended; }, 30s));
+    ASSERT_TRUE(
+        finishOption([this] { child<QToolButton>(*wizard, "btnExSSSetDefault")->click(); }));
 
     const QString installed = path("share/velko-screensavers/ssGarden.scr");
     EXPECT_EQ(readAll(installed), readAll(path("out/Garden.scr")));

@@ -166,17 +166,7 @@ private:
     std::optional<int> mStatus;
 };
 
-std::string shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            output.append(buffer, got);
-        pclose(pipe);
-    }
-    return output;
-}
+using testsupport::shell;
 
 class ExportedViewer : public testing::Test
 {

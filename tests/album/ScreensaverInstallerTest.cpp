@@ -58,17 +58,7 @@ ProgramRun runProgram(const std::vector<std::string>& arguments,
     return run;
 }
 
-std::string shell(const std::string& command)
-{
-    std::string output;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            output.append(buffer, got);
-        pclose(pipe);
-    }
-    return output;
-}
+using testsupport::shell;
 
 // The blocks the export writes into an installer; tests damage them on purpose.
 struct InstallerBlocks

@@ -1,8 +1,10 @@
-// Starting a program under test with an environment of our own and its output caught.
+// Starting a program under test with an environment of our own and its output caught, and
+// running a shell command for its output.
 #pragma once
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <utility>
@@ -36,6 +38,19 @@ inline pid_t startProgram(const std::vector<std::string>& arguments,
         _exit(127);
     }
     return child;
+}
+
+// The standard output of a shell command line (the tools the tests drive, such as xdotool).
+inline std::string shell(const std::string& command)
+{
+    std::string output;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            output.append(buffer, got);
+        pclose(pipe);
+    }
+    return output;
 }
 
 } // namespace testsupport
