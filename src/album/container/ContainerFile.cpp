@@ -14,8 +14,15 @@
 namespace album {
 
 ContainerError::ContainerError(const std::string& message, int errorNumber)
-    : std::runtime_error(message), mErrorNumber(errorNumber)
+    : std::runtime_error(message), mErrorNumber(errorNumber), mReason(message)
 {}
+
+ContainerError ContainerError::damaged(const std::string& why)
+{
+    ContainerError error("The album data is damaged: " + why);
+    error.mReason = why;
+    return error;
+}
 
 ContainerError ContainerError::fromErrno(const std::string& what, const std::string& fileName,
                                          int errorNumber)

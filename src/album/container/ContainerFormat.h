@@ -22,11 +22,16 @@ public:
     // "<what> <file>: <strerror(errorNumber)>"
     static ContainerError fromErrno(const std::string& what, const std::string& fileName,
                                     int errorNumber);
+    // "The album data is damaged: <why>", keeping why as the reason.
+    static ContainerError damaged(const std::string& why);
 
     int errorNumber() const { return mErrorNumber; }
+    // Why a container is damaged, without the lead-in; the whole message for other errors.
+    const std::string& reason() const { return mReason; }
 
 private:
     int mErrorNumber;
+    std::string mReason;
 };
 
 inline void putLittleEndian32(std::uint8_t* out, std::uint32_t value)

@@ -11,7 +11,7 @@ namespace {
 
 [[noreturn]] void malformed(const std::string& why)
 {
-    throw ContainerError("The album data is damaged: " + why);
+    throw ContainerError::damaged(why);
 }
 
 } // namespace
