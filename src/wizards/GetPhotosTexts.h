@@ -10,7 +10,6 @@ enum Text : unsigned
     TextClose = 4,
     TextYes = 5,
     TextNo = 6,
-    TextOk = 7,
     TextSelectAll = 101,
     TextDeselectAll = 102,
     TextTitle = 103,

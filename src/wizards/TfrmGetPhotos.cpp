@@ -109,15 +109,11 @@ ElidedLabel* makeElided(QWidget* parent, const char* name)
     return label;
 }
 
-QToolButton* makeSpeedButton(QWidget* parent, const char* name, const QString& iconName,
+QToolButton* makeSpeedButton(QWidget* parent, const char* name, const char* iconName,
                              QStyle::StandardPixmap fallback)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoRaise(true);
-    button->setFixedSize(24, 24);
-    button->setIconSize(QSize(16, 16));
-    button->setIcon(QIcon::fromTheme(iconName, parent->style()->standardIcon(fallback)));
+    QToolButton* button =
+        makeFlatButton(parent, name, iconName, fallback, QSize(24, 24), QSize(16, 16));
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
@@ -253,10 +249,10 @@ void TfrmGetPhotos::buildSourcePage()
 
     auto* browseRow = new QHBoxLayout;
     d->lblBrowse = makeLabel(d->tbSource, "lblBrowse", false, true);
-    d->btnSelectAll = makeSpeedButton(
-        d->tbSource, "btnSelectAll", QStringLiteral("edit-select-all"), QStyle::SP_DialogYesButton);
-    d->btnDeselectAll = makeSpeedButton(d->tbSource, "btnDeselectAll", QStringLiteral("edit-clear"),
-                                        QStyle::SP_DialogNoButton);
+    d->btnSelectAll =
+        makeSpeedButton(d->tbSource, "btnSelectAll", "edit-select-all", QStyle::SP_DialogYesButton);
+    d->btnDeselectAll =
+        makeSpeedButton(d->tbSource, "btnDeselectAll", "edit-clear", QStyle::SP_DialogNoButton);
     browseRow->addWidget(d->lblBrowse, 1, Qt::AlignBottom);
     browseRow->addWidget(d->btnSelectAll, 0, Qt::AlignBottom);
     browseRow->addWidget(d->btnDeselectAll, 0, Qt::AlignBottom);

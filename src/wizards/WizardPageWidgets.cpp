@@ -6,6 +6,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace wizardpage {
@@ -75,6 +77,19 @@ QLabel* makeLink(QWidget* parent, const char* name)
     label->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     label->setCursor(Qt::PointingHandCursor);
     return label;
+}
+
+QToolButton* makeFlatButton(QWidget* parent, const char* name, const char* iconName,
+                            QStyle::StandardPixmap fallback, QSize size, QSize iconSize)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoRaise(true);
+    button->setFixedSize(size);
+    button->setIconSize(iconSize);
+    button->setIcon(
+        QIcon::fromTheme(QLatin1String(iconName), parent->style()->standardIcon(fallback)));
+    return button;
 }
 
 void setLinkText(QLabel* label, const QString& text)
