@@ -88,8 +88,8 @@ struct TResizeImageThread::Private
     std::map<int, MadePhoto> made;
     std::vector<std::thread> helpers;
 
-    // After the last photo the helpers have left by themselves; before it they are cancelled.
-    void endHelpers()
+    // Cancels what the helpers make and wakes those waiting for work.
+    void signalStop()
     {
         helperCancel.store(1);
         {
@@ -97,6 +97,12 @@ struct TResizeImageThread::Private
             stopping = true;
         }
         work.notify_all();
+    }
+
+    // After the last photo the helpers have left by themselves; before it they are cancelled.
+    void endHelpers()
+    {
+        signalStop();
         for (std::thread& helper : helpers) {
             // An idle helper could starve on a busy machine while we wait for it.
             setNativeThreadPriority(helper.native_handle(), QThread::HighPriority);
@@ -132,12 +138,7 @@ QString TResizeImageThread::failure() const
 
 void TResizeImageThread::wakeUp()
 {
-    d->helperCancel.store(1);
-    {
-        const std::lock_guard lock(d->mutex);
-        d->stopping = true;
-    }
-    d->work.notify_all();
+    d->signalStop();
     d->ready.notify_all();
 }
 
@@ -209,7 +210,6 @@ void TResizeImageThread::execute()
         }
     }
 
-    int written = 0;
     for (int i = 0; i < count; ++i) {
         p.currentFile.clear();
         const std::optional<qintptr> answered = send(WM_EXPORT_PROGRESS, i);
@@ -242,8 +242,9 @@ void TResizeImageThread::execute()
                 return AddViewerResource(p.outputFile, name, bytes.constData(),
                                          std::size_t(bytes.size()));
             };
-            if ((!p.job.slideshow && !add(blockName("VELKO_THUMB", written), *photo.thumbnail)) ||
-                !add(blockName("VELKO_PIC", written), *photo.picture)) {
+            const int number = p.written.load();
+            if ((!p.job.slideshow && !add(blockName("VELKO_THUMB", number), *photo.thumbnail)) ||
+                !add(blockName("VELKO_PIC", number), *photo.picture)) {
                 fail(QString());
                 return;
             }
@@ -255,7 +256,7 @@ void TResizeImageThread::execute()
                      : QString());
             return;
         }
-        p.written.store(++written);
+        ++p.written;
     }
     p.endHelpers();
     if (!isTerminated())

@@ -145,20 +145,10 @@ bool makeProgram(const QString& path, QString& error)
     return false;
 }
 
-QToolButton* makeFlatButton(QWidget* parent, const char* name, const QIcon& icon)
+QToolButton* makeOptionButton(QWidget* parent, const char* name, const char* iconName,
+                              QStyle::StandardPixmap fallback)
 {
-    auto* button = new QToolButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setAutoRaise(true);
-    button->setIcon(icon);
-    button->setIconSize(QSize(20, 20));
-    button->setFixedSize(26, 26);
-    return button;
-}
-
-QIcon themeIcon(const char* name, QStyle::StandardPixmap fallback, const QWidget* widget)
-{
-    return QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
+    return makeFlatButton(parent, name, iconName, fallback, QSize(26, 26), QSize(20, 20));
 }
 
 enum class Kind
@@ -340,7 +330,6 @@ struct TfrmCreateAlbumEXE::Private
     QString output;
     QString title;
     QString company;
-    QString comments;
 
     std::unique_ptr<album::TResizeImageThread> worker;
     // Bumped whenever the export is stopped, so that a result it had queued is dropped.
@@ -527,16 +516,14 @@ void TfrmCreateAlbumEXE::buildStatusPage()
     options->setContentsMargins(0, 0, 0, 0);
     options->setHorizontalSpacing(6);
     options->setVerticalSpacing(4);
-    d->btnExOpenFolder = makeFlatButton(d->pnFinishOptions, "btnExOpenFolder",
-                                        themeIcon("folder-open", QStyle::SP_DirOpenIcon, this));
+    d->btnExOpenFolder = makeOptionButton(d->pnFinishOptions, "btnExOpenFolder", "folder-open",
+                                          QStyle::SP_DirOpenIcon);
     d->lblExOpenFolder = makeLink(d->pnFinishOptions, "lblExOpenFolder");
-    d->btnExSSSetDefault =
-        makeFlatButton(d->pnFinishOptions, "btnExSSSetDefault",
-                       themeIcon("video-display", QStyle::SP_ComputerIcon, this));
+    d->btnExSSSetDefault = makeOptionButton(d->pnFinishOptions, "btnExSSSetDefault",
+                                            "video-display", QStyle::SP_ComputerIcon);
     d->lblExSSSetDefault = makeLink(d->pnFinishOptions, "lblExSSSetDefault");
-    d->btnExSSCreateInstaller =
-        makeFlatButton(d->pnFinishOptions, "btnExSSCreateInstaller",
-                       themeIcon("system-software-install", QStyle::SP_DriveFDIcon, this));
+    d->btnExSSCreateInstaller = makeOptionButton(d->pnFinishOptions, "btnExSSCreateInstaller",
+                                                 "system-software-install", QStyle::SP_DriveFDIcon);
     d->lblExSSCreateInstaller = makeLink(d->pnFinishOptions, "lblExSSCreateInstaller");
     options->addWidget(d->btnExOpenFolder, 0, 0);
     options->addWidget(d->lblExOpenFolder, 0, 1);
@@ -581,10 +568,6 @@ void TfrmCreateAlbumEXE::FormCreate()
     for (int i = 0; i < d->resolutions.count(); ++i)
         d->cmbOptimizeRes->addItem(d->resolutions.at(i).caption());
     d->cmbOptimizeRes->setCurrentIndex(selected);
-    d->edTitle->clear();
-    d->edCompany->clear();
-    d->mmComments->clear();
-    d->slideshow = false;
 }
 
 void TfrmCreateAlbumEXE::ApplyTexts()
@@ -690,6 +673,16 @@ QString TfrmCreateAlbumEXE::askExportFileName()
     return fileName;
 }
 
+QString TfrmCreateAlbumEXE::readyMadeProgram(const QString& name)
+{
+    const QString path = programDataFile(name);
+    if (QFileInfo::exists(path))
+        return path;
+    showMessage(this, QMessageBox::Critical, GetText(TextFileNotFound) + QLatin1Char('\n') + path,
+                "FileNotFound");
+    return {};
+}
+
 void TfrmCreateAlbumEXE::btnCreateClick()
 {
     const int chosen = d->cmbOptimizeRes->currentIndex();
@@ -713,24 +706,22 @@ void TfrmCreateAlbumEXE::btnCreateClick()
         return;
     }
     d->targetFileName = target;
-    const QString source = programDataFile(QStringLiteral("VIEWERDATA.dat"));
-    if (!QFileInfo::exists(source)) {
+    const QString source = readyMadeProgram(QStringLiteral("VIEWERDATA.dat"));
+    if (source.isEmpty()) {
         discardTemporaryFile();
-        showMessage(this, QMessageBox::Critical,
-                    GetText(TextFileNotFound) + QLatin1Char('\n') + source, "FileNotFound");
         return;
     }
 
     d->title = d->edTitle->text().trimmed();
     d->company = d->edCompany->text().trimmed();
-    d->comments = d->mmComments->toPlainText().trimmed();
+    const QString comments = d->mmComments->toPlainText().trimmed();
     d->output.clear();
     d->ProgressBar1->setRange(0, qMax(1, int(d->files.size())));
     d->ProgressBar1->setValue(0);
 
     auto job = std::make_shared<FileJob>();
     job->body = [source, target, temporary = d->temporaryFileName, title = d->title,
-                 company = d->company, comments = d->comments, noRoom = GetText(TextNoVersionArea),
+                 company = d->company, comments, noRoom = GetText(TextNoVersionArea),
                  reserved = album::reservedBlockCount(int(d->files.size()), d->slideshow)](
                     FileJob& result, const std::atomic<int>& cancel) {
         CopyFileFailure failure;
@@ -1088,14 +1079,10 @@ void TfrmCreateAlbumEXE::lblExSSCreateInstallerClick()
         return;
     const QString installer = dialog.selectedFiles().constFirst();
 
-    d->busyCursor.emplace();
-    const QString source = programDataFile(QStringLiteral("SSDATA.dat"));
-    if (!QFileInfo::exists(source)) {
-        d->busyCursor.reset();
-        showMessage(this, QMessageBox::Critical,
-                    GetText(TextFileNotFound) + QLatin1Char('\n') + source, "FileNotFound");
+    const QString source = readyMadeProgram(QStringLiteral("SSDATA.dat"));
+    if (source.isEmpty())
         return;
-    }
+    d->busyCursor.emplace();
 
     auto job = std::make_shared<FileJob>();
     job->body = [source, installer, screensaver = d->targetFileName,

@@ -58,6 +58,8 @@ private:
     void lblExSSCreateInstallerClick();
 
     QString askExportFileName();
+    // The ready-made program's path, or empty after telling the user it is missing.
+    QString readyMadeProgram(const QString& name);
     void prepared();
     qintptr exportWindowProc(const WindowMessage& message);
     void exportFailed(int serial, const QString& reason);
