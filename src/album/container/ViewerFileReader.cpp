@@ -20,11 +20,7 @@ ViewerFileReader ViewerFileReader::openFile(const std::string& fileName)
 {
     ContainerFile file(fileName, O_RDONLY);
     const std::uint64_t length = file.size();
-    ViewerFileReader reader;
-    reader.mFile = std::make_shared<const ContainerFile>(std::move(file));
-    reader.mLength = length;
-    reader.parse();
-    return reader;
+    return fromFile(std::move(file), 0, length);
 }
 
 ViewerFileReader ViewerFileReader::openFile(const std::string& fileName, std::uint64_t offset,
@@ -34,9 +30,15 @@ ViewerFileReader ViewerFileReader::openFile(const std::string& fileName, std::ui
     const std::uint64_t fileSize = file.size();
     if (offset > fileSize || length > fileSize - offset)
         throw ContainerError("The range asked for lies beyond the end of " + fileName);
+    return fromFile(std::move(file), offset, length);
+}
+
+ViewerFileReader ViewerFileReader::fromFile(ContainerFile file, std::uint64_t base,
+                                            std::uint64_t length)
+{
     ViewerFileReader reader;
     reader.mFile = std::make_shared<const ContainerFile>(std::move(file));
-    reader.mBase = offset;
+    reader.mBase = base;
     reader.mLength = length;
     reader.parse();
     return reader;

@@ -46,6 +46,7 @@ public:
 
 private:
     ViewerFileReader() = default;
+    static ViewerFileReader fromFile(ContainerFile file, std::uint64_t base, std::uint64_t length);
     void read(std::uint64_t position, void* out, std::size_t length) const;
     void parse();
 
