@@ -1,5 +1,7 @@
 #include "TextFont.h"
 
+#include <X11/Xutil.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -106,6 +108,23 @@ std::string TextFont::elided(std::string_view utf8, int width) const
             return candidate;
     }
     return std::string(dots);
+}
+
+void setWindowTitle(Display* display, Window window, const std::string& utf8)
+{
+    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
+    XChangeProperty(display, window, netName, utf8String, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), int(utf8.size()));
+    char* list[] = {const_cast<char*>(utf8.c_str())};
+    XTextProperty property{};
+    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
+        XSetWMName(display, window, &property);
+        XSetWMIconName(display, window, &property);
+        XFree(property.value);
+    } else {
+        XStoreName(display, window, utf8.c_str());
+    }
 }
 
 } // namespace exported

@@ -36,4 +36,7 @@ private:
     int mDescent = 0;
 };
 
+// Sets the window title as _NET_WM_NAME (UTF-8) and WM_NAME.
+void setWindowTitle(Display* display, Window window, const std::string& utf8);
+
 } // namespace exported

@@ -193,21 +193,4 @@ void Canvas::present()
               unsigned(mBufferHeight), 0, 0);
 }
 
-void setWindowTitle(Display* display, Window window, const std::string& utf8)
-{
-    const Atom netName = XInternAtom(display, "_NET_WM_NAME", False);
-    const Atom utf8String = XInternAtom(display, "UTF8_STRING", False);
-    XChangeProperty(display, window, netName, utf8String, 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(utf8.data()), int(utf8.size()));
-    char* list[] = {const_cast<char*>(utf8.c_str())};
-    XTextProperty property{};
-    if (Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, &property) >= Success) {
-        XSetWMName(display, window, &property);
-        XSetWMIconName(display, window, &property);
-        XFree(property.value);
-    } else {
-        XStoreName(display, window, utf8.c_str());
-    }
-}
-
 } // namespace exported

@@ -69,7 +69,4 @@ private:
     bool mDirect = false;
 };
 
-// Sets the window title as _NET_WM_NAME (UTF-8) and WM_NAME.
-void setWindowTitle(Display* display, Window window, const std::string& utf8);
-
 } // namespace exported

@@ -141,11 +141,7 @@ unsigned long colour(Display* display, int screen, unsigned short red, unsigned 
 
 void setWindowNames(Display* display, Window window, const std::string& title)
 {
-    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
-    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_NAME", False), utf8, 8,
-                    PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
-                    static_cast<int>(title.size()));
-    XStoreName(display, window, title.c_str());
+    exported::setWindowTitle(display, window, title);
     XClassHint classHint{};
     std::string name = "velko-message";
     std::string className = "VelkoFotodesk";
